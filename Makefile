@@ -1,0 +1,44 @@
+# Front door: `make demo` builds and plays the demo, `make test` builds and
+# runs every test. Both install the Debian packages they need first.
+
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+# Everything a fresh Debian 12 needs to build, run and test the demo.
+PACKAGES = g++ cmake pkg-config make \
+  libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
+  libmpg123-dev liblodepng-dev libgtest-dev \
+  lame ffmpeg imagemagick clang libclang-rt-14-dev
+
+.PHONY: all deps build demo test assets clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	  done); \
+	if [ -z "$$missing" ]; then echo "deps: all packages present"; exit 0; fi; \
+	echo "deps: installing:" $$missing; \
+	if [ "$$(id -u)" = 0 ]; then SUDO=; \
+	elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then SUDO=sudo; \
+	else echo "deps: not root and no sudo; please run:"; \
+	  echo "  apt-get update && apt-get install -y" $$missing; exit 1; fi; \
+	$$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q && \
+	$$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+demo: build
+	./$(BUILD_DIR)/tarnwick
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+assets: build
+	./$(BUILD_DIR)/tools/assetgen/tarnwick-assetgen data
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,55 @@
+#pragma once
+// Helpers shared by the tests: temporary folders, running programs with a
+// time limit, and running the demo headless.
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the system's temp folder, removed with everything in
+// it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& relative) const { return path_ + "/" + relative; }
+
+private:
+    std::string path_;
+};
+
+struct RunResult {
+    int exitCode = -1;      // exit status, or -1 when killed by a signal
+    int signal = 0;         // the signal that ended it, if any
+    bool timedOut = false;  // killed at the time limit
+    std::string out;        // standard output
+    std::string err;        // standard error
+    double seconds = 0;     // wall time
+};
+
+// Runs argv in `workDir` with `extraEnv` ("NAME=value") added. After
+// `interruptAfter` seconds (if > 0) it sends SIGINT; at `timeLimit` seconds it
+// sends SIGKILL and reports a time-out.
+RunResult runProgram(const std::vector<std::string>& argv, const std::string& workDir,
+                     const std::vector<std::string>& extraEnv, double timeLimit, double interruptAfter = 0);
+
+// Runs the real demo executable headless (offscreen video, dummy audio) in
+// `workDir`.
+RunResult runDemo(const std::string& workDir, double timeLimit, double interruptAfter = 0,
+                  const std::vector<std::string>& extraEnv = {});
+
+std::string demoExecutable();
+std::string sourceDir();
+std::string binaryDir();
+
+// Runs a shell command; true when it exits 0.
+bool shell(const std::string& command);
+bool haveCommand(const std::string& name);
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+
+}  // namespace testsupport

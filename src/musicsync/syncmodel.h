@@ -17,9 +17,11 @@ struct Pattern {
     float resolution = 1.0f;          // rows per beat the rows are written at
     std::string type = "BOOLEAN";
     // One entry per row; null is an empty cell. Entries point into `owned`,
-    // and several rows may point at the same value after re-gridding.
+    // and several rows may point at the same value after re-gridding; each
+    // value is released once, with the pattern.
     std::vector<const SyncValue*> values;
     std::vector<std::unique_ptr<SyncValue>> owned;
+    int line = 0;                     // first line of the pattern in the file (0: built in)
 };
 
 struct Channel {
@@ -28,4 +30,5 @@ struct Channel {
     std::int32_t placementIndex = 0;
     std::vector<std::int32_t> rowStarts;
     std::vector<const Pattern*> placements;  // not owned
+    int line = 0;                     // first line of the channel in the file
 };

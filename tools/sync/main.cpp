@@ -1,0 +1,263 @@
+// tarnwick-sync: checks a sync file the way the demo reads it, and shows what
+// the demo would make of it.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "musicsync/musicsync.h"
+#include "musicsync/syncfile.h"
+
+namespace {
+
+// The last music row the demo draws; it ends once the row passes it.
+constexpr std::int32_t lastShownRow = 753;
+constexpr std::uint32_t blankRate = 48000;
+
+const char* usageText =
+    "usage: tarnwick-sync FILE [--music MP3 | --length SECONDS] [--json]\n"
+    "\n"
+    "Reads a sync file (tab-separated, CR LF lines) as the demo does and prints\n"
+    "its header, tempo, patterns and channels after the timeline is laid out,\n"
+    "and every warning with its line number.\n"
+    "\n"
+    "  --music MP3       take the song length from this MP3 file\n"
+    "  --length SECONDS  take the song length as given (default: 0 s)\n"
+    "                    with either, also tell whether the music lasts past\n"
+    "                    the demo's last row (754) at the file's tempo and offset\n"
+    "  --json            print one JSON object instead of the report\n"
+    "  --help            print this help\n"
+    "\n"
+    "Exit status: 0 the file is within the format's limits, 1 it has warnings,\n"
+    "2 a usage error or a music file that cannot be opened.\n";
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "tarnwick-sync: %s\n%s", message.c_str(), usageText);
+    return 2;
+}
+
+std::string number(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+// Length of the UTF-8 sequence at s[i], or 0 when it is not a valid one.
+std::size_t utf8Length(const std::string& s, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+    }
+    return n;
+}
+
+// A JSON string; bytes that are not UTF-8 are taken as Latin-1.
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = utf8Length(s, i);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20 || c == 0x7F || n == 0) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+            ++i;
+        } else {
+            out.append(s, i, n);
+            i += n;
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(double value) {
+    return std::isfinite(value) ? number(value) : jsonString(number(value));
+}
+
+std::string valueText(const SyncValue* v, bool json) {
+    if (!v) return json ? "null" : ".";
+    if (const bool* b = std::get_if<bool>(&v->data)) return json ? (*b ? "true" : "false") : (*b ? "1" : "0");
+    if (const std::int32_t* i = std::get_if<std::int32_t>(&v->data)) return std::to_string(*i);
+    if (const float* f = std::get_if<float>(&v->data)) return json ? jsonNumber(*f) : number(*f);
+    return jsonString(std::get<std::string>(v->data));
+}
+
+struct Report {
+    std::string file;
+    bool haveLength = false;
+    double lengthSeconds = 0;
+    std::int32_t endRow = 0;
+    std::vector<SyncWarning> warnings;
+};
+
+std::string where(const Report& r, int line) {
+    return line > 0 ? r.file + ":" + std::to_string(line) : r.file;
+}
+
+void printText(const MusicSync& ms, const Report& r) {
+    std::printf("%s\n", r.file.c_str());
+    std::printf("  header         %s\n", ms.headerText.c_str());
+    std::printf("  bpm            %s\n", number(ms.bpm).c_str());
+    std::printf("  offset         %s s\n", number(ms.offset).c_str());
+    std::printf("  rows per beat  %d\n", ms.rowsPerBeat);
+    std::printf("  song           %s s, %d sync rows%s\n", number(r.lengthSeconds).c_str(), ms.totalRows,
+                r.haveLength ? "" : " (no --music or --length given)");
+    std::printf("patterns (%zu)\n", ms.patterns.size());
+    for (const auto& p : ms.patterns) {
+        std::printf("  %s  %s  resolution %s  %zu rows:", p->name.c_str(), p->type.c_str(),
+                    number(p->resolution).c_str(), p->values.size());
+        for (const SyncValue* v : p->values) std::printf(" %s", valueText(v, false).c_str());
+        std::printf("\n");
+    }
+    std::printf("channels (%zu)\n", ms.channels.size());
+    for (const Channel& c : ms.channels) {
+        std::printf("  %s  %s  %zu placements:", c.name.c_str(), c.repeat ? "repeat" : "no repeat",
+                    c.placements.size());
+        // Runs of one pattern are shown once, with their count and first row.
+        for (std::size_t k = 0; k < c.placements.size();) {
+            std::size_t run = k;
+            while (run < c.placements.size() && c.placements[run] == c.placements[k]) ++run;
+            std::printf("%s %s", k == 0 ? "" : ",", c.placements[k]->name.c_str());
+            if (run - k > 1) std::printf(" x%zu", run - k);
+            std::printf(" from row %d", c.rowStarts[k]);
+            k = run;
+        }
+        std::printf("\n");
+    }
+    if (r.haveLength) {
+        if (r.endRow > lastShownRow) {
+            std::printf("music: ends at music row %d, past row %d: the demo ends by itself\n", r.endRow,
+                        lastShownRow + 1);
+        } else {
+            std::printf("music: ends at music row %d, before row %d: the demo would not reach its end\n", r.endRow,
+                        lastShownRow + 1);
+        }
+    }
+    std::printf("warnings (%zu)\n", r.warnings.size());
+    for (const SyncWarning& w : r.warnings) std::printf("  %s: %s\n", where(r, w.line).c_str(), w.message.c_str());
+}
+
+void printJson(const MusicSync& ms, const Report& r) {
+    std::string out = "{";
+    out += "\"headerText\":" + jsonString(ms.headerText);
+    out += ",\"bpm\":" + jsonNumber(ms.bpm);
+    out += ",\"offset\":" + jsonNumber(ms.offset);
+    out += ",\"rowsPerBeat\":" + std::to_string(ms.rowsPerBeat);
+    out += ",\"totalRows\":" + std::to_string(ms.totalRows);
+    out += ",\"channelCount\":" + std::to_string(ms.channelCount);
+    if (r.haveLength) {
+        out += ",\"lengthSeconds\":" + jsonNumber(r.lengthSeconds);
+        out += ",\"musicEndRow\":" + std::to_string(r.endRow);
+        out += std::string(",\"musicLastsPastEnd\":") + (r.endRow > lastShownRow ? "true" : "false");
+    }
+    out += ",\"patterns\":[";
+    for (std::size_t i = 0; i < ms.patterns.size(); ++i) {
+        const Pattern& p = *ms.patterns[i];
+        out += i ? ",{" : "{";
+        out += "\"name\":" + jsonString(p.name) + ",\"type\":" + jsonString(p.type) +
+               ",\"resolution\":" + jsonNumber(p.resolution) + ",\"values\":[";
+        for (std::size_t k = 0; k < p.values.size(); ++k) out += (k ? "," : "") + valueText(p.values[k], true);
+        out += "]}";
+    }
+    out += "],\"channels\":[";
+    for (std::size_t i = 0; i < ms.channels.size(); ++i) {
+        const Channel& c = ms.channels[i];
+        out += i ? ",{" : "{";
+        out += "\"name\":" + jsonString(c.name) + ",\"repeat\":" + (c.repeat ? "true" : "false") + ",\"placements\":[";
+        for (std::size_t k = 0; k < c.placements.size(); ++k) out += (k ? "," : "") + jsonString(c.placements[k]->name);
+        out += "],\"rowStarts\":[";
+        for (std::size_t k = 0; k < c.rowStarts.size(); ++k) out += (k ? "," : "") + std::to_string(c.rowStarts[k]);
+        out += "]}";
+    }
+    out += "],\"rowsWithValue\":[";
+    bool first = true;
+    for (std::size_t row = 0; row < ms.rowHasValue.size(); ++row) {
+        if (!ms.rowHasValue[row]) continue;
+        out += (first ? "" : ",") + std::to_string(row);
+        first = false;
+    }
+    out += "],\"warnings\":[";
+    for (std::size_t i = 0; i < r.warnings.size(); ++i) {
+        out += (i ? ",{" : "{") + std::string("\"line\":") + std::to_string(r.warnings[i].line) +
+               ",\"message\":" + jsonString(r.warnings[i].message) + "}";
+    }
+    out += "]}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string file, music, length;
+    bool json = false, haveMusic = false, haveLength = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usageText, stdout);
+            return 0;
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--music" || arg == "--length") {
+            if (i + 1 >= argc) return usageError(arg + " needs a value");
+            if (haveMusic || haveLength) return usageError("give --music or --length once, not both");
+            (arg == "--music" ? music : length) = argv[++i];
+            (arg == "--music" ? haveMusic : haveLength) = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option " + arg);
+        } else if (file.empty()) {
+            file = arg;
+        } else {
+            return usageError("more than one sync file given");
+        }
+    }
+    if (file.empty()) return usageError("no sync file given");
+
+    audio::selectClock(audio::Clock::Manual);
+    audio::initOutput(-1, blankRate);
+    MusicSync ms;
+    Report report;
+    report.file = file;
+    if (haveLength) {
+        errno = 0;
+        char* end = nullptr;
+        double seconds = std::strtod(length.c_str(), &end);
+        if (length.empty() || *end != '\0' || errno != 0 || !(seconds >= 0.0 && seconds <= 1e7)) {
+            return usageError("--length needs a number of seconds from 0 to 10000000, not \"" + length + "\"");
+        }
+        ms.stream = audio::createBlankStream(blankRate, 2, static_cast<std::uint64_t>(std::llround(seconds * blankRate)));
+        ms.streamOpen = true;
+    } else if (haveMusic) {
+        openStream(music, ms);
+        if (ms.stream == 0) {
+            std::fprintf(stderr, "tarnwick-sync: %s: %s\n", music.c_str(), audio::lastError().c_str());
+            return 2;
+        }
+        haveLength = true;
+    }
+    report.haveLength = haveLength;
+
+    loadSync(file, '\t', ms, &report.warnings);
+
+    if (ms.stream != 0) {
+        report.lengthSeconds = static_cast<float>(audio::bytesToSeconds(ms.stream, audio::length(ms.stream)));
+        audio::setPosition(ms.stream, audio::length(ms.stream));
+        report.endRow = musicRow(ms);
+    }
+    if (json) {
+        printJson(ms, report);
+    } else {
+        printText(ms, report);
+    }
+    return report.warnings.empty() ? 0 : 1;
+}

@@ -137,11 +137,11 @@ void printText(const MusicSync& ms, const Report& r) {
     }
     if (r.haveLength) {
         if (r.endRow > lastShownRow) {
-            std::printf("music: ends at music row %d, past row %d: the demo ends by itself\n", r.endRow,
-                        lastShownRow + 1);
+            std::printf("music: ends at music row %d, so the demo ends by itself (after row %d)\n", r.endRow,
+                        lastShownRow);
         } else {
-            std::printf("music: ends at music row %d, before row %d: the demo would not reach its end\n", r.endRow,
-                        lastShownRow + 1);
+            std::printf("music: ends at music row %d, before row %d: the demo would not reach its end\n",
+                        r.endRow, lastShownRow + 1);
         }
     }
     std::printf("warnings (%zu)\n", r.warnings.size());

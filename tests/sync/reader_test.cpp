@@ -1,0 +1,374 @@
+// The sync file reader: lines, fields, numbers, header, sections, cells and
+// channels, and what it does with files outside the format's limits.
+#include <cstdlib>
+
+#include "support/support.h"
+#include "sync_test_util.h"
+
+using namespace synctest;
+using Lines = std::vector<std::string>;
+
+TEST(SyncLines, CrLfEndsLinesAndTakesTheNextCharacterAlong) {
+    EXPECT_EQ(splitSyncLines("a\r\nb\r\n"), (Lines{"a", "b", ""}));
+    EXPECT_EQ(splitSyncLines("a\r\nb"), (Lines{"a", "b"}));
+    EXPECT_EQ(splitSyncLines(""), (Lines{""}));
+    // The character after a CR goes with it, whatever it is.
+    EXPECT_EQ(splitSyncLines("a\rXb\rYc"), (Lines{"a", "b", "c"}));
+    // A CR as the very last character still starts a new, empty line.
+    EXPECT_EQ(splitSyncLines("a\r"), (Lines{"a", ""}));
+}
+
+TEST(SyncLines, LoneLfAndBlankLinesAreOrdinaryCharacters) {
+    EXPECT_EQ(splitSyncLines("a\tb\nc\td\n"), (Lines{"a\tb\nc\td\n"}));
+    // The first character of a line is never tested: a blank line's CR LF
+    // ends up at the front of the next line.
+    EXPECT_EQ(splitSyncLines("a\r\n\r\nb\r\n"), (Lines{"a", "\r\nb", ""}));
+    EXPECT_EQ(splitSyncLines("\r\nx"), (Lines{"\r\nx"}));
+}
+
+TEST(SyncFields, SeparatorsGiveOneMoreFieldAndEmptyLinesNone) {
+    EXPECT_EQ(splitSyncFields("a\t\tb", '\t'), (Lines{"a", "", "b"}));
+    EXPECT_EQ(splitSyncFields("a\t", '\t'), (Lines{"a", ""}));
+    EXPECT_EQ(splitSyncFields("\t", '\t'), (Lines{"", ""}));
+    EXPECT_EQ(splitSyncFields("abc", '\t'), (Lines{"abc"}));
+    EXPECT_EQ(splitSyncFields("", '\t'), Lines{});
+    EXPECT_EQ(splitSyncFields("a;b\tc", ';'), (Lines{"a", "b\tc"}));
+}
+
+TEST(SyncNumbers, ReadLikeAtofAndAtoi) {
+    // Decimal text, as the C library reads it.
+    for (const char* text : {"125", " 0.5", "\t-2.25x", "1.5e2z", "1e", "1e+", ".5", "5.", "-.75e-1", "",
+                             "x", "+3", "0.1", "123456789.123", "  \n7", "1e-50", "1e300", "- 1"}) {
+        EXPECT_EQ(readSyncFloat(text), static_cast<float>(std::atof(text))) << '"' << text << '"';
+    }
+    // Only decimal numbers count: no words, no hexadecimal.
+    EXPECT_EQ(readSyncFloat("inf"), 0.0f);
+    EXPECT_EQ(readSyncFloat("nan"), 0.0f);
+    EXPECT_EQ(readSyncFloat("0x10"), 0.0f);
+    EXPECT_TRUE(std::isinf(readSyncFloat("1e400")));
+
+    for (const char* text : {"1", " -12abc", "+7", "1.5", "yes", "", "-", "2147483647", "2147483648",
+                             "99999999999", "-99999999999999999999999", "\t\v 42", "0012"}) {
+        EXPECT_EQ(readSyncInt(text), std::atoi(text)) << '"' << text << '"';
+    }
+}
+
+TEST(SyncReader, ExampleFileGivesHeaderPatternsAndChannels) {
+    std::vector<SyncWarning> warnings;
+    auto ms = load(exampleFile(), 0.0, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+    EXPECT_EQ(ms->headerText, "Demo sync");
+    EXPECT_EQ(ms->bpm, 125.0f);
+    EXPECT_EQ(ms->offset, 0.5f);
+    ASSERT_EQ(ms->patterns.size(), 2u);
+    EXPECT_EQ(ms->patterns[0]->name, "emptypattern");
+    const Pattern& fade = *ms->patterns[1];
+    EXPECT_EQ(fade.name, "fade");
+    EXPECT_EQ(fade.type, "FLOAT");
+    EXPECT_EQ(fade.resolution, 4.0f);
+    ASSERT_EQ(fade.values.size(), 4u);
+    EXPECT_EQ(asFloat(fade.values[0]), 0.0f);
+    EXPECT_EQ(fade.values[1], nullptr);
+    EXPECT_EQ(fade.values[2], nullptr);
+    EXPECT_EQ(asFloat(fade.values[3]), 1.0f);
+    EXPECT_EQ(ms->channelCount, 1);
+    ASSERT_EQ(ms->channels.size(), 1u);
+    EXPECT_EQ(ms->channels[0].name, "main");
+    EXPECT_TRUE(ms->channels[0].repeat);
+    EXPECT_EQ(ms->channels[0].placements, (std::vector<const Pattern*>{&fade, &fade}));
+}
+
+TEST(SyncReader, CellsFollowThePatternType) {
+    std::vector<SyncWarning> warnings;
+    auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS",
+                         "r\t1", "t\tFLOAT", "f\t0.5\t\t2",
+                         "r\t1", "t\tBOOLEAN", "b\t1\t1.5\t0\t2\tyes\t 1",
+                         "r\t1", "t\tINTEGER", "i\t-3\t 17x\tabc",
+                         "r\t1", "t\tSTRING", "s\t a b \t\tz",
+                         "r\t1", "t\tBOOL", "x\t1\t\t1\t",
+                         "r\t1", "t\tINTEGER", "p\t1\t\t",
+                         "r\t1", "t\tINTEGER", "nameonly",
+                         "CHANNELS"}),
+                   0.0, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+
+    const Pattern* f = findPattern(*ms, "f");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(f->values.size(), 3u);
+    EXPECT_EQ(asFloat(f->values[0]), 0.5f);
+    EXPECT_EQ(f->values[1], nullptr);
+    EXPECT_EQ(asFloat(f->values[2]), 2.0f);
+
+    const Pattern* b = findPattern(*ms, "b");
+    ASSERT_TRUE(b);
+    ASSERT_EQ(b->values.size(), 6u);
+    const bool expected[] = {true, true, false, false, false, true};
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(asBool(b->values[k]), expected[k]) << "cell " << k;
+
+    const Pattern* i = findPattern(*ms, "i");
+    ASSERT_TRUE(i);
+    ASSERT_EQ(i->values.size(), 3u);
+    EXPECT_EQ(asInt(i->values[0]), -3);
+    EXPECT_EQ(asInt(i->values[1]), 17);
+    EXPECT_EQ(asInt(i->values[2]), 0);
+
+    const Pattern* s = findPattern(*ms, "s");
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->values.size(), 3u);
+    EXPECT_EQ(std::get<std::string>(s->values[0]->data), " a b ");
+    EXPECT_EQ(s->values[1], nullptr);
+    EXPECT_EQ(std::get<std::string>(s->values[2]->data), "z");
+
+    // An unknown type keeps only its empty cells, and the trim removes those.
+    const Pattern* x = findPattern(*ms, "x");
+    ASSERT_TRUE(x);
+    EXPECT_EQ(x->type, "BOOL");
+    EXPECT_TRUE(x->values.empty());
+    EXPECT_TRUE(x->owned.empty());
+
+    // Trailing empty cells do not count; a name alone gives no rows.
+    ASSERT_TRUE(findPattern(*ms, "p"));
+    EXPECT_EQ(findPattern(*ms, "p")->values.size(), 1u);
+    ASSERT_TRUE(findPattern(*ms, "nameonly"));
+    EXPECT_TRUE(findPattern(*ms, "nameonly")->values.empty());
+
+    // The built-in pattern keeps its one empty row.
+    EXPECT_EQ(ms->patterns[0]->values.size(), 1u);
+}
+
+TEST(SyncReader, RepeatFlagIsOnOnlyForExactlyOne) {
+    const std::vector<std::pair<std::string, bool>> flags = {
+        {"1", true}, {"0", false}, {"01", false}, {"1.0", false}, {" 1", false}, {"", false}, {"1 ", false}};
+    Lines lines = {"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", "p\t1", "CHANNELS"};
+    for (std::size_t k = 0; k < flags.size(); ++k) {
+        lines.push_back("c" + std::to_string(k) + "\tp");
+        lines.push_back("flag\t" + flags[k].first + "\tignored");
+    }
+    std::vector<SyncWarning> warnings;
+    auto ms = load(crlf(lines), 0.0, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+    ASSERT_EQ(ms->channels.size(), flags.size());
+    EXPECT_EQ(ms->channelCount, static_cast<std::int32_t>(flags.size()));
+    for (std::size_t k = 0; k < flags.size(); ++k) {
+        EXPECT_EQ(ms->channels[k].repeat, flags[k].second) << '"' << flags[k].first << '"';
+    }
+}
+
+TEST(SyncReader, ChannelsPlacePatternsByExactName) {
+    std::vector<SyncWarning> warnings;
+    auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", "p\t1", "r\t1",
+                         "t\tINTEGER", "q\t2", "CHANNELS", "c\tp\t\tq\tP\tmissing\tp\temptypattern", "flag\t0"}),
+                   0.0, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+    ASSERT_EQ(ms->channels.size(), 1u);
+    const Pattern* p = findPattern(*ms, "p");
+    const Pattern* q = findPattern(*ms, "q");
+    EXPECT_EQ(ms->channels[0].placements,
+              (std::vector<const Pattern*>{p, q, p, ms->patterns[0].get()}));
+}
+
+TEST(SyncReader, SectionsInEitherOrderAfterIgnoredLines) {
+    std::vector<SyncWarning> warnings;
+    auto ms = load(crlf({"h\tt", "bpm\t90", "off\t1.25", "comment\tnot a section", "another", "CHANNELS\tx",
+                         "c\tp", "flag\t1", "PATTERNS\ty", "r\t2", "t\tINTEGER", "p\t5\t6"}),
+                   0.0, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+    EXPECT_EQ(ms->bpm, 90.0f);
+    EXPECT_EQ(ms->offset, 1.25f);
+    // The channels are read after the patterns, whatever their order in the file.
+    ASSERT_EQ(ms->channels.size(), 1u);
+    ASSERT_EQ(ms->channels[0].placements.size(), 1u);
+    EXPECT_EQ(ms->channels[0].placements[0]->name, "p");
+    EXPECT_EQ(ms->rowsPerBeat, 2);
+}
+
+TEST(SyncReader, LineBreaksOtherThanCrLfJoinLines) {
+    // LF only: the whole file is one line, so only its fields 1 and 2 count.
+    std::string lf = exampleFile();
+    for (std::string::size_type at; (at = lf.find('\r')) != std::string::npos;) lf.erase(at, 1);
+    std::vector<SyncWarning> warnings;
+    auto ms = load(lf, 0.0, &warnings);
+    EXPECT_EQ(ms->headerText, "Demo sync\nbpm");
+    EXPECT_EQ(ms->bpm, 120.0f);
+    EXPECT_EQ(ms->offset, 0.0f);
+    EXPECT_EQ(ms->patterns.size(), 1u);
+    EXPECT_TRUE(ms->channels.empty());
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ(warnings[0].line, 1);
+
+    // A blank line before CHANNELS hides the keyword: the channel lines run
+    // on as pattern lines.
+    std::string blank = exampleFile();
+    blank.insert(blank.find("CHANNELS"), "\r\n");
+    warnings.clear();
+    ms = load(blank, 0.0, &warnings);
+    EXPECT_TRUE(ms->channels.empty());
+    EXPECT_EQ(ms->channelCount, 0);
+    ASSERT_TRUE(findPattern(*ms, "fade"));
+    EXPECT_EQ(findPattern(*ms, "fade")->values.size(), 4u);
+    bool namesBlankLine = false;
+    for (const SyncWarning& w : warnings) namesBlankLine |= w.line == 8;
+    EXPECT_TRUE(namesBlankLine) << warningsText(warnings);
+}
+
+TEST(SyncReader, NulByteEndsTheText) {
+    std::string text = exampleFile() + '\0' + crlf({"PATTERNS", "r\t1", "t\tINTEGER", "late\t1"});
+    std::vector<SyncWarning> warnings;
+    auto ms = load(text, 0.0, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+    EXPECT_EQ(findPattern(*ms, "late"), nullptr);
+    EXPECT_EQ(ms->patterns.size(), 2u);
+
+    // Cut in the middle of the channel section: its second line is gone.
+    std::string cut = exampleFile();
+    cut[cut.find("repeat")] = '\0';
+    warnings.clear();
+    ms = load(cut, 0.0, &warnings);
+    EXPECT_TRUE(ms->channels.empty());
+    EXPECT_EQ(ms->channelCount, 0);
+    ASSERT_EQ(warnings.size(), 1u) << warningsText(warnings);
+    EXPECT_EQ(warnings[0].line, 9);
+}
+
+// Each problem outside the format's limits gives one warning on its line,
+// and the reader goes on with the defaults or without the faulty part.
+TEST(SyncReaderLimits, HeaderProblemsKeepTheDefaults) {
+    struct Case {
+        Lines header;
+        int line;
+    };
+    const std::vector<Case> cases = {
+        {{"h", "bpm\t125", "off\t0.5"}, 1},     {{"h\tt", "bpm", "off\t0.5"}, 2},
+        {{"h\tt", "bpm\tfast", "off\t0.5"}, 2}, {{"h\tt", "bpm\t-120", "off\t0.5"}, 2},
+        {{"h\tt", "bpm\t0", "off\t0.5"}, 2},    {{"h\tt", "bpm\t1e400", "off\t0.5"}, 2},
+        {{"h\tt", "bpm\t125", "off"}, 3},       {{"h\tt", "bpm\t125", "off\t-1e400"}, 3},
+    };
+    for (const Case& c : cases) {
+        Lines lines = c.header;
+        for (const char* l : {"PATTERNS", "r\t1", "t\tINTEGER", "p\t1", "CHANNELS", "c\tp", "f\t1"}) lines.push_back(l);
+        std::vector<SyncWarning> warnings;
+        auto ms = load(crlf(lines), 10.0, &warnings);
+        ASSERT_EQ(warnings.size(), 1u) << c.header[c.line - 1] << "\n" << warningsText(warnings);
+        EXPECT_EQ(warnings[0].line, c.line);
+        EXPECT_EQ(ms->bpm, c.line == 2 ? 120.0f : 125.0f);
+        EXPECT_EQ(ms->offset, c.line == 3 ? 0.0f : 0.5f);
+        ASSERT_EQ(ms->channels.size(), 1u);
+        EXPECT_EQ(ms->totalRows, static_cast<std::int32_t>(std::lround(10.0 / 60.0 * ms->bpm)));
+    }
+}
+
+TEST(SyncReaderLimits, FaultyPatternsAndChannelsAreSkipped) {
+    std::vector<SyncWarning> warnings;
+    auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS",
+                         "r\t0", "t\tINTEGER", "zero\t1",           // 5: resolution 0
+                         "r\t0.01", "t\tINTEGER", "tiny\t1",        // 8: not above 0.01
+                         "r", "t\tINTEGER", "nores\t1",             // 11: no resolution field
+                         "r\t2", "t", "notype\t1",                  // 14, 15: no type: read as BOOLEAN
+                         "r\t200000", "t\tINTEGER", "huge\t1",      // 17: beyond the rows per beat we hold
+                         "r\t1", "t\tINTEGER", "empty",             // 20: no rows (fine by itself)
+                         "r\t1", "t\tINTEGER",                      // 23: an incomplete group
+                         "CHANNELS",
+                         "a\tzero\tnotype",                         // 26
+                         "flag\t1",
+                         "b\tempty\tnotype",                        // 28: repeats a pattern without rows
+                         "flag\t1",
+                         "c",                                       // 30: repeats nothing
+                         "flag\t1",
+                         "d\tnotype",                               // 32
+                         "flag",                                    // 33: no flag field
+                         "e\tnotype"}),                             // 34: half a channel
+                   5.0, &warnings);
+    std::vector<int> lines;
+    for (const SyncWarning& w : warnings) lines.push_back(w.line);
+    // The reader's warnings come in file order, then those of the timeline.
+    EXPECT_EQ(lines, (std::vector<int>{5, 8, 11, 15, 23, 33, 34, 17, 28, 30})) << warningsText(warnings);
+
+    EXPECT_EQ(findPattern(*ms, "zero"), nullptr);
+    EXPECT_EQ(findPattern(*ms, "tiny"), nullptr);
+    EXPECT_EQ(findPattern(*ms, "nores"), nullptr);
+    EXPECT_EQ(findPattern(*ms, "huge"), nullptr);
+    const Pattern* notype = findPattern(*ms, "notype");
+    ASSERT_TRUE(notype);
+    EXPECT_EQ(notype->type, "BOOLEAN");
+    EXPECT_EQ(ms->rowsPerBeat, 2);
+
+    ASSERT_EQ(ms->channels.size(), 4u);
+    EXPECT_EQ(ms->channelCount, 4);
+    EXPECT_EQ(ms->channels[0].placements.front(), notype);  // "zero" was skipped
+    EXPECT_TRUE(ms->channels[0].repeat);
+    EXPECT_FALSE(ms->channels[1].repeat);
+    EXPECT_FALSE(ms->channels[2].repeat);
+    EXPECT_FALSE(ms->channels[3].repeat);
+    // Whatever was skipped, every channel still covers the whole song.
+    for (const Channel& c : ms->channels) {
+        ASSERT_FALSE(c.placements.empty());
+        EXPECT_GE(c.rowStarts.back() + static_cast<std::int64_t>(c.placements.back()->values.size()), ms->totalRows);
+    }
+}
+
+TEST(SyncReaderLimits, CommonGridAndSongLengthStayWithinRange) {
+    // 65536 and 3 have a least common multiple beyond what the grid holds.
+    std::vector<SyncWarning> warnings;
+    auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t65536", "t\tINTEGER", "fine\t1", "r\t3",
+                         "t\tINTEGER", "odd\t1", "CHANNELS", "c\tfine\todd", "f\t1"}),
+                   1.0, &warnings);
+    ASSERT_EQ(warnings.size(), 1u) << warningsText(warnings);
+    EXPECT_EQ(warnings[0].line, 8);
+    EXPECT_EQ(ms->rowsPerBeat, 65536);
+    EXPECT_EQ(findPattern(*ms, "odd"), nullptr);
+    ASSERT_EQ(ms->channels.size(), 1u);
+    EXPECT_EQ(ms->channels[0].placements[0]->name, "fine");
+
+    // A tempo that makes the song longer than the timeline holds is cut.
+    warnings.clear();
+    ms = load(crlf({"h\tt", "bpm\t1e9", "off\t0", "PATTERNS", "r\t4096", "t\tINTEGER", "p\t1", "CHANNELS", "c\tp",
+                    "f\t0"}),
+              60.0, &warnings);
+    ASSERT_EQ(warnings.size(), 1u) << warningsText(warnings);
+    EXPECT_EQ(warnings[0].line, 2);
+    EXPECT_EQ(ms->totalRows, static_cast<std::int32_t>(maxChannelRows));
+    EXPECT_EQ(ms->rowHasValue.size(), static_cast<std::size_t>(maxChannelRows));
+}
+
+TEST(SyncLoad, MissingOrEmptyFileGivesOneWarningAndTheDefaults) {
+    useManualClock();
+    testsupport::TempDir dir;
+    for (const std::string& path : {dir.file("missing.csv"), dir.path(), dir.file("empty.csv")}) {
+        if (path == dir.file("empty.csv")) testsupport::writeFile(path, "");
+        MusicSync ms;
+        std::vector<SyncWarning> warnings;
+        loadSync(path, '\t', ms, &warnings);
+        ASSERT_EQ(warnings.size(), 1u) << path << "\n" << warningsText(warnings);
+        EXPECT_EQ(ms.bpm, 120.0f);
+        EXPECT_EQ(ms.offset, 0.0f);
+        EXPECT_TRUE(ms.channels.empty());
+        ASSERT_EQ(ms.patterns.size(), 1u);
+        EXPECT_EQ(ms.patterns[0]->name, "emptypattern");
+        EXPECT_EQ(ms.rowsPerBeat, 1);
+        EXPECT_EQ(ms.totalRows, 0);
+    }
+}
+
+TEST(SyncLoad, ReadsTheWholeFileAndPrintsWarningsWithItsName) {
+    useManualClock();
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("sync.csv"), exampleFile());
+    std::vector<char> buffer;
+    ASSERT_TRUE(readTextFile(dir.file("sync.csv"), buffer));
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), exampleFile());
+
+    MusicSync ms;
+    std::vector<SyncWarning> warnings;
+    loadSync(dir.file("sync.csv"), '\t', ms, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+    EXPECT_EQ(ms.bpm, 125.0f);
+    EXPECT_EQ(ms.channels.size(), 1u);
+
+    // Without a list to collect them, warnings go to stderr with file and line.
+    testsupport::writeFile(dir.file("bad.csv"), crlf({"h\tt", "bpm\tfast", "off\t0", "PATTERNS", "CHANNELS"}));
+    MusicSync other;
+    ::testing::internal::CaptureStderr();
+    loadSync(dir.file("bad.csv"), '\t', other);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "tarnwick: " + dir.file("bad.csv") + ":2: bpm \"fast\" is not a number above 0; keeping 120\n");
+}

@@ -23,12 +23,19 @@ struct SyncWarning {
 };
 
 // Where the file's own limits end and ours begin: beyond these a file is
-// treated as faulty (with a warning) rather than exhausting memory.
+// treated as faulty (with a warning) rather than exhausting memory. The fuzz
+// build runs the same checks at smaller sizes, so that each input stays fast.
+#ifndef TARNWICK_SYNC_SMALL_LIMITS
 inline constexpr std::int32_t maxRowsPerBeat = 65536;
 // Rows held by all patterns together after re-gridding.
 inline constexpr std::int64_t maxPatternRows = std::int64_t(1) << 24;
 // Rows covered by all channels together (channels x song length).
 inline constexpr std::int64_t maxChannelRows = std::int64_t(1) << 24;
+#else
+inline constexpr std::int32_t maxRowsPerBeat = 256;
+inline constexpr std::int64_t maxPatternRows = std::int64_t(1) << 16;
+inline constexpr std::int64_t maxChannelRows = std::int64_t(1) << 16;
+#endif
 // Larger sync files are not read.
 inline constexpr std::int64_t maxSyncFileBytes = std::int64_t(64) << 20;
 

@@ -161,15 +161,16 @@ void prepareSyncTimeline(MusicSync& ms, std::vector<SyncWarning>* warnings) {
 
     // The song's length in whole beats, times the rows per beat.
     const float lengthSeconds = static_cast<float>(audio::bytesToSeconds(ms.stream, audio::length(ms.stream)));
-    const std::int64_t beats = roundToInt(static_cast<double>(lengthSeconds) / 60.0 * static_cast<double>(ms.bpm));
+    const double exactBeats = static_cast<double>(lengthSeconds) / 60.0 * static_cast<double>(ms.bpm);
+    const std::int64_t beats = roundToInt(exactBeats);
     const std::int64_t lanes = std::max<std::int64_t>(1, static_cast<std::int64_t>(ms.channels.size()));
     const std::int64_t maxBeats = std::min<std::int64_t>(maxChannelRows / lanes, std::numeric_limits<std::int32_t>::max()) /
                                   ms.rowsPerBeat;
     std::int64_t songBeats = std::max<std::int64_t>(0, beats);
     if (songBeats > maxBeats) {
         addWarning(warnings, 2,
-                   "a song of " + std::to_string(songBeats) + " beats at this bpm needs " +
-                       std::to_string(songBeats * ms.rowsPerBeat) + " rows for each of " + std::to_string(lanes) +
+                   "a song of " + number(roundHalfUp(exactBeats)) + " beats at this bpm needs " +
+                       number(roundHalfUp(exactBeats) * ms.rowsPerBeat) + " rows for each of " + std::to_string(lanes) +
                        " channel(s), more than " + std::to_string(maxChannelRows) + " in all; the timeline stops after " +
                        std::to_string(maxBeats) + " beats");
         songBeats = maxBeats;

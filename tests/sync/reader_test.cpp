@@ -328,6 +328,14 @@ TEST(SyncReaderLimits, CommonGridAndSongLengthStayWithinRange) {
     EXPECT_EQ(warnings[0].line, 2);
     EXPECT_EQ(ms->totalRows, static_cast<std::int32_t>(maxChannelRows));
     EXPECT_EQ(ms->rowHasValue.size(), static_cast<std::size_t>(maxChannelRows));
+
+    // Even at the largest tempo a float holds.
+    warnings.clear();
+    ms = load(crlf({"h\tt", "bpm\t3e38", "off\t0", "PATTERNS", "r\t4096", "t\tINTEGER", "p\t1", "CHANNELS", "c\tp",
+                    "f\t0"}),
+              60.0, &warnings);
+    ASSERT_EQ(warnings.size(), 1u) << warningsText(warnings);
+    EXPECT_EQ(ms->totalRows, static_cast<std::int32_t>(maxChannelRows));
 }
 
 TEST(SyncLoad, MissingOrEmptyFileGivesOneWarningAndTheDefaults) {

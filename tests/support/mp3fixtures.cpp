@@ -1,7 +1,10 @@
 #include "support/mp3fixtures.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -95,6 +98,31 @@ bool makeToneMp3(const std::string& path, int rate, int channels, double seconds
     std::remove(wav.c_str());
     if (!ok) std::fprintf(stderr, "makeToneMp3: failed: %s\n", command.c_str());
     return ok;
+}
+
+std::string cachedToneMp3(int rate, int channels, double seconds, bool vbr, Mp3Encoder encoder) {
+    if (encoder == Mp3Encoder::Any) encoder = haveCommand("lame") ? Mp3Encoder::Lame : Mp3Encoder::Ffmpeg;
+    char name[128];
+    std::snprintf(name, sizeof name, "tone-%s-%d-%d-%gs-%s.mp3", encoder == Mp3Encoder::Lame ? "lame" : "ffmpeg", rate,
+                  channels, seconds, vbr ? "vbr" : "cbr");
+    const std::filesystem::path dir = std::filesystem::path(binaryDir()) / "fixtures" / "mp3";
+    const std::filesystem::path path = dir / name;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) return path.string();
+    std::filesystem::create_directories(dir, ec);
+    // Made under a name of its own and renamed, so that a process running
+    // beside this one never sees half a file.
+    const std::string partial = path.string() + ".part" + std::to_string(getpid());
+    if (!makeToneMp3(partial, rate, channels, seconds, vbr, encoder)) {
+        std::remove(partial.c_str());
+        return "";
+    }
+    std::filesystem::rename(partial, path, ec);
+    if (ec) {
+        std::remove(partial.c_str());
+        return std::filesystem::is_regular_file(path) ? path.string() : "";
+    }
+    return path.string();
 }
 
 std::int64_t ffmpegDecodedFrames(const std::string& path, int channels) {

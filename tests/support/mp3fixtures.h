@@ -18,6 +18,11 @@ bool writeToneWav(const std::string& path, int rate, int channels, std::uint64_t
 bool makeToneMp3(const std::string& path, int rate, int channels, double seconds, bool vbr,
                  Mp3Encoder encoder = Mp3Encoder::Any);
 
+// The same tone, made once per build tree and kept under
+// <build>/fixtures/mp3/ for later tests and test processes; the path, or ""
+// when it cannot be made. Safe to call from test processes running at once.
+std::string cachedToneMp3(int rate, int channels, double seconds, bool vbr, Mp3Encoder encoder = Mp3Encoder::Any);
+
 // Frames that ffmpeg decodes from a file (`ffmpeg -i f -f f32le -`), or -1.
 std::int64_t ffmpegDecodedFrames(const std::string& path, int channels);
 

@@ -2,6 +2,8 @@
 // whose position the test sets itself.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "audio_test_util.h"
 #include "musicsync/musicsync.h"
 
@@ -102,6 +104,20 @@ TEST_F(MusicRowTest, SeekLandsOnTheStartRowPosition) {
     EXPECT_LE(musicSeconds(ms), target);
     EXPECT_GT(musicSeconds(ms), target - 1.0f / 48000.0f);
     EXPECT_EQ(musicRow(ms), 63) << "just below the row, the seek rounds down to a frame";
+}
+
+// Rows beyond 32 bits saturate; the largest float below 2^31 is still a row.
+TEST_F(MusicRowTest, RowsOutsideThirtyTwoBitsSaturate) {
+    at(0);
+    ms.offset = -268435440.0f;  // x = 2^31 - 128, a float
+    EXPECT_EQ(musicRow(ms), 2147483520);
+    ms.offset = -3.0e8f;
+    EXPECT_EQ(musicRow(ms), 2147483647);
+    ms.offset = 3.0e8f;
+    EXPECT_EQ(musicRow(ms), -2147483647 - 1);
+    ms.offset = 0.0f;
+    ms.bpm = std::nanf("");
+    EXPECT_EQ(musicRow(ms), 0);
 }
 
 TEST_F(MusicRowTest, NoStreamIsRowZero) {

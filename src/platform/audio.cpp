@@ -227,7 +227,7 @@ std::size_t wallClockFrames(State& st, std::size_t bufferFrames, SteadyClock::ti
     std::uint64_t backlog = due > st.pacedFrames ? due - st.pacedFrames : 0;
     const std::uint64_t most = static_cast<std::uint64_t>(st.spec.freq) / 10;  // 100 ms
     if (backlog > most) {
-        st.pacedFrames = due - bufferFrames;
+        st.pacedFrames = due > bufferFrames ? due - bufferFrames : 0;
         backlog = bufferFrames;
     }
     st.pacedFrames += backlog;

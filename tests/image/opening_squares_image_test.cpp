@@ -15,6 +15,8 @@
 #include "shell/frametimer.h"
 #include "shell/window.h"
 #include "support/musicclock.h"
+#include "support/support.h"
+#include "textures/textures.h"
 
 namespace {
 
@@ -43,6 +45,8 @@ TEST(OpeningSquaresImage, RectangleEightShowsItsColourAtItsProjectedCentre) {
     isFullscreen = false;
     ASSERT_TRUE(openWindow()) << SDL_GetError();
     glEnable(GL_TEXTURE_2D);
+    std::string picture = testsupport::sourceDir() + "/data/Grafik/plim.png";
+    ASSERT_NE(loadTexture(picture.c_str(), plimTexture), 0u);
 
     testsupport::ManualMusic music;
     music.setRow(30);
@@ -66,6 +70,12 @@ TEST(OpeningSquaresImage, RectangleEightShowsItsColourAtItsProjectedCentre) {
     glReadPixels(1270, 710, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, corner);
     EXPECT_EQ(corner[0], 0);
     EXPECT_EQ(corner[1], 0);
+
+    // The picture at the left, seen at its steep angle, shows at its grey level.
+    auto pictureCentre = project(-15, 0, -34);
+    unsigned char inPicture[4] = {0, 0, 0, 0};
+    glReadPixels(pictureCentre[0], pictureCentre[1], 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, inPicture);
+    EXPECT_GT(inPicture[0] + inPicture[1] + inPicture[2], 30);
 
     platform::useSystemCounter();
     closeWindow();

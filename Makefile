@@ -38,7 +38,7 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 assets: build
-	./$(BUILD_DIR)/tools/assetgen/tarnwick-assetgen data
+	./$(BUILD_DIR)/tools/assetgen/tarnwick-assetgen --sheet docs/contact-sheet.png data
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -61,7 +61,7 @@ float musicSeconds(const MusicSync& ms) {
 // represent (NaN, beyond 32 bits) defined.
 static std::int32_t truncateToInt(float value) {
     if (std::isnan(value)) return 0;
-    if (value >= 2147483520.0f) return std::numeric_limits<std::int32_t>::max();
+    if (value >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();
     if (value <= -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(value);
 }

@@ -6,9 +6,11 @@
 // and results:
 //
 //   library call                      here                 implemented
-//   Init(device, rate, ...)           initOutput           opens an SDL audio device (or the silent clock)
-//   Stop / Free                       stopOutput/freeOutput pauses / closes the device
-//   StreamCreateFile(float|prescan)   createFileStream     MP3 through libmpg123, exact gapless length
+//   Init(device, rate, ...)           initOutput           opens an SDL audio device (-1 the default, n the
+//                                                          n-th, 0 none), or falls back to the silent clock
+//   Stop / Free                       stopOutput/freeOutput stops all streams / closes the device, frees streams
+//   StreamCreateFile(float|prescan)   createFileStream     MP3 through libmpg123: scanned at open (exact
+//                                                          gapless length, exact seeks), decoded while playing
 //   ChannelPlay(restart)              playChannel          yes
 //   ChannelStop / StreamFree          stopChannel/freeStream yes
 //   ChannelSeconds2Bytes              secondsToBytes       rounds down to a whole sample frame
@@ -40,6 +42,9 @@ enum class Clock { Device, Silent, Manual };
 void selectClock(Clock clock);
 Clock activeClock();
 
+// Asks the device for `rate` (it may choose its own; streams are converted).
+// False when the output was already initialised or no device could be opened
+// (then the silent clock runs).
 bool initOutput(int device, std::uint32_t rate);
 bool stopOutput();
 bool freeOutput();
@@ -61,7 +66,8 @@ std::uint64_t position(StreamHandle stream);
 std::uint64_t length(StreamHandle stream);
 bool setVolume(StreamHandle stream, float volume);
 
-// True once a playing stream has reached its end.
+// True once a playing stream has reached its end (its position then stays at
+// its length).
 bool hasEnded(StreamHandle stream);
 
 // The reason the last createFileStream returned 0 ("" after a success).

@@ -116,7 +116,7 @@ RunResult runDemo(const std::string& workDir, double timeLimit, double interrupt
                   const std::vector<std::string>& extraEnv) {
     std::vector<std::string> env = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    return runProgram({demoExecutable()}, workDir, env, timeLimit, interruptAfter);
+    return runProgram({demoExecutable(), "--windowed"}, workDir, env, timeLimit, interruptAfter);
 }
 
 bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }

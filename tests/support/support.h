@@ -36,8 +36,8 @@ struct RunResult {
 RunResult runProgram(const std::vector<std::string>& argv, const std::string& workDir,
                      const std::vector<std::string>& extraEnv, double timeLimit, double interruptAfter = 0);
 
-// Runs the real demo executable headless (offscreen video, dummy audio) in
-// `workDir`.
+// Runs the real demo executable headless (offscreen video, dummy audio,
+// windowed) in `workDir`.
 RunResult runDemo(const std::string& workDir, double timeLimit, double interruptAfter = 0,
                   const std::vector<std::string>& extraEnv = {});
 

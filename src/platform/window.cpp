@@ -1,0 +1,175 @@
+#include "platform/window.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace platform {
+namespace {
+
+struct ManualCounter {
+    bool active = false;
+    std::uint64_t frequency = 0;
+    std::int64_t value = 0;
+};
+
+ManualCounter& manual() {
+    static ManualCounter counter;
+    return counter;
+}
+
+}  // namespace
+
+bool initVideo() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_DisableScreenSaver();
+    return true;
+}
+
+void quitVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+
+bool displayOffersMode(int width, int height, int bitsPerPixel) {
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) != 0) continue;
+        int bits = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+        // 24-bit colour modes are the 32-bit modes of Windows (8 bits padding).
+        bool depthMatches = bits == bitsPerPixel || (bitsPerPixel == 32 && bits == 24);
+        if (mode.w == width && mode.h == height && depthMatches) return true;
+    }
+    return false;
+}
+
+void leaveFullscreen(SDL_Window* window) {
+    if (window) SDL_SetWindowFullscreen(window, 0);
+}
+
+void showCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+bool setPixelFormat(int colourBits, int depthBits) {
+    int channel = colourBits >= 24 ? 8 : 5;
+    return SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 && SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0;
+}
+
+SDL_Window* createWindow(const char* title, int x, int y, int width, int height, bool fullscreen) {
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (!fullscreen) flags |= SDL_WINDOW_RESIZABLE;
+    SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
+    if (!window || !fullscreen) return window;
+    SDL_DisplayMode mode{};
+    mode.w = width;
+    mode.h = height;
+    SDL_DisplayMode closest;
+    if (!SDL_GetClosestDisplayMode(0, &mode, &closest) || SDL_SetWindowDisplayMode(window, &closest) != 0 ||
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
+        SDL_DestroyWindow(window);
+        return nullptr;
+    }
+    return window;
+}
+
+bool destroyWindow(SDL_Window* window) {
+    if (!window) return false;
+    SDL_DestroyWindow(window);
+    return true;
+}
+
+SDL_GLContext createContext(SDL_Window* window) { return SDL_GL_CreateContext(window); }
+
+bool deleteContext(SDL_GLContext context) {
+    if (!context) return false;
+    SDL_GL_DeleteContext(context);
+    return true;
+}
+
+bool makeCurrent(SDL_Window* window, SDL_GLContext context) { return SDL_GL_MakeCurrent(window, context) == 0; }
+
+bool releaseCurrent() {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    return !window || SDL_GL_MakeCurrent(window, nullptr) == 0;
+}
+
+void showWindow(SDL_Window* window) {
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+}
+
+BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    Uint32 flags = icon == BoxIcon::Information ? SDL_MESSAGEBOX_INFORMATION
+                   : icon == BoxIcon::Stop      ? SDL_MESSAGEBOX_ERROR
+                                                : SDL_MESSAGEBOX_WARNING;
+    if (buttons == BoxButtons::Ok) {
+        SDL_ShowSimpleMessageBox(flags, caption, text, nullptr);
+        return BoxAnswer::Ok;
+    }
+    const SDL_MessageBoxButtonData choices[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+    };
+    SDL_MessageBoxData data{flags, nullptr, caption, text, 2, choices, nullptr};
+    int pressed = 0;
+    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
+        std::fprintf(stderr, "%s: no message box could be shown (%s); answering No\n", caption, SDL_GetError());
+        return BoxAnswer::No;
+    }
+    return pressed == 1 ? BoxAnswer::Yes : BoxAnswer::No;
+}
+
+bool pollEvent(SDL_Event& event) { return SDL_PollEvent(&event) != 0; }
+
+void setWindowTitle(SDL_Window* window, const char* title) {
+    if (window) SDL_SetWindowTitle(window, title);
+}
+
+void swapBuffers(SDL_Window* window) {
+    if (window) SDL_GL_SwapWindow(window);
+}
+
+bool setSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+
+int virtualKeyCode(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70 + (key - SDLK_F1);
+    switch (key) {
+        case SDLK_ESCAPE: return vkEscape;
+        case SDLK_BACKSPACE: return 0x08;
+        case SDLK_TAB: return 0x09;
+        case SDLK_RETURN: return 0x0D;
+        case SDLK_SPACE: return 0x20;
+        case SDLK_LEFT: return 0x25;
+        case SDLK_UP: return 0x26;
+        case SDLK_RIGHT: return 0x27;
+        case SDLK_DOWN: return 0x28;
+        case SDLK_LSHIFT: case SDLK_RSHIFT: return 0x10;
+        case SDLK_LCTRL: case SDLK_RCTRL: return 0x11;
+        case SDLK_LALT: case SDLK_RALT: return 0x12;
+        default: return 0;
+    }
+}
+
+std::uint64_t counterFrequency() {
+    if (manual().active) return manual().frequency;
+    return SDL_GetPerformanceFrequency();
+}
+
+std::int64_t counterValue() {
+    if (manual().active) return manual().value;
+    return static_cast<std::int64_t>(SDL_GetPerformanceCounter());
+}
+
+void useManualCounter(std::uint64_t frequency, std::int64_t value) { manual() = {true, frequency, value}; }
+void setManualCounter(std::int64_t value) { manual().value = value; }
+void useSystemCounter() { manual().active = false; }
+
+std::int64_t monotonicNanoseconds() {
+    if (manual().active) return manual().value;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace platform

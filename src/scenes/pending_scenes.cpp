@@ -1,0 +1,9 @@
+// Scenes still to come: they draw nothing yet, so their rows show the
+// cleared screen.
+#include "scenes/schedule.h"
+
+void drawArcBands() {}
+void drawTumblingCubes() {}
+void drawCreditsField() {}
+void drawGreetings() {}
+void drawClosingWheels() {}

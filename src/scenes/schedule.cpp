@@ -1,0 +1,21 @@
+#include "scenes/schedule.h"
+
+#include "musicsync/musicsync.h"
+
+SceneSet demoScenes() {
+    return {drawOpeningSquares, drawArcBands, drawLogoTiles, drawTumblingCubes,
+            drawCreditsField,   drawGreetings, drawClosingWheels};
+}
+
+SceneSet scheduledScenes = demoScenes();
+
+void drawScheduledScene() {
+    const SceneSet& s = scheduledScenes;
+    if (musicRow() < 44) s.openingSquares();
+    if (musicRow() >= 64 && musicRow() < 192) s.arcBands();
+    if (musicRow() >= 192 && musicRow() < 224) s.logoTiles();
+    if (musicRow() >= 228 && musicRow() < 276) s.tumblingCubes();
+    if (musicRow() >= 280 && musicRow() < 472) s.creditsField();
+    if (musicRow() > 472 && musicRow() < 607) s.greetings();
+    if (musicRow() > 607 && musicRow() < 752) s.closingWheels();
+}

@@ -1,0 +1,76 @@
+#include "shell/entry.h"
+
+#include <GL/gl.h>
+
+#include "musicsync/musicsync.h"
+#include "platform/audio.h"
+#include "platform/window.h"
+#include "scenes/schedule.h"
+#include "scenes/startup.h"
+#include "shell/frametimer.h"
+#include "shell/window.h"
+
+namespace {
+
+// The last music row that is drawn; the demo ends once the row passes it.
+constexpr int lastDemoRow = 753;
+
+void setFixedGLState() {
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void shutDown() {
+    audio::stopOutput();
+    audio::freeOutput();
+    closeWindow();
+}
+
+}  // namespace
+
+bool renderFrame() {
+    advanceSync();  // the values it yields are not used by the picture
+    tickFrameTimer();
+    recordFrameStatistics();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    drawScheduledScene();
+    // The music also ends the demo when it is shorter than the schedule.
+    if (musicRow() > lastDemoRow || audio::hasEnded(musicSync.stream)) return false;
+    if (updateTitleText()) platform::setWindowTitle(windowHandle, titleText);
+    return true;
+}
+
+int runDemo(const DemoOptions& options) {
+    if (options.windowed) isFullscreen = false;
+    if (!openWindow()) return 1;
+    startFrameTimer();
+    platform::setSwapInterval(1);  // without vertical sync the demo still runs
+    setFixedGLState();
+
+    if (demoStartup() || loadFailed) {
+        // The message naming the file has been written by the loader.
+        shutDown();
+        return 1;
+    }
+
+    for (;;) {
+        SDL_Event event;
+        if (platform::pollEvent(event)) {
+            if (handleWindowEvent(event) == WindowAction::Quit) break;
+            continue;
+        }
+        if (keys[platform::vkEscape]) break;
+        if (isActive && !renderFrame()) break;
+        platform::swapBuffers(windowHandle);
+    }
+
+    shutDown();
+    return 0;
+}

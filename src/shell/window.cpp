@@ -1,0 +1,146 @@
+#include "shell/window.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "platform/window.h"
+
+int screenWidth = 1280;
+int screenHeight = 720;
+int screenBits = 32;
+bool isFullscreen = true;
+bool isActive = true;
+std::array<bool, 256> keys{};
+SDL_Window* windowHandle = nullptr;
+SDL_GLContext renderContext = nullptr;
+
+namespace {
+
+const char* const windowTitle = "Tarnwick Demo";
+constexpr int windowedX = 1400;
+constexpr int windowedY = 0;
+
+bool failWith(const char* text) {
+    closeWindow();
+    platform::messageBox(text, "ERROR", platform::BoxButtons::Ok, platform::BoxIcon::Exclamation);
+    return false;
+}
+
+void shutdownError(const char* text) {
+    platform::messageBox(text, "SHUTDOWN ERROR", platform::BoxButtons::Ok, platform::BoxIcon::Information);
+}
+
+}  // namespace
+
+bool openWindow() {
+    if (!platform::initVideo()) {
+        platform::messageBox("Failed To Register The Window Class.", "ERROR", platform::BoxButtons::Ok,
+                             platform::BoxIcon::Exclamation);
+        return false;
+    }
+
+    if (isFullscreen) {
+        if (!platform::displayOffersMode(screenWidth, screenHeight, screenBits)) {
+            platform::BoxAnswer answer = platform::messageBox(
+                "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
+                "Vexo GL", platform::BoxButtons::YesNo, platform::BoxIcon::Exclamation);
+            if (answer != platform::BoxAnswer::Yes) {
+                platform::messageBox("Program Will Now Close.", "ERROR", platform::BoxButtons::Ok,
+                                     platform::BoxIcon::Stop);
+                return false;
+            }
+            isFullscreen = false;
+        } else {
+            platform::showCursor(false);
+        }
+    }
+
+    if (!platform::setPixelFormat(screenBits, 16)) return failWith("Can't Find A Suitable PixelFormat.");
+
+    int x = isFullscreen ? 0 : windowedX;
+    int y = isFullscreen ? 0 : windowedY;
+    windowHandle = platform::createWindow(windowTitle, x, y, screenWidth, screenHeight, isFullscreen);
+    if (!windowHandle) return failWith("Window Creation Error.");
+
+    renderContext = platform::createContext(windowHandle);
+    if (!renderContext) return failWith("Can't Create A GL Rendering Context.");
+    if (!platform::makeCurrent(windowHandle, renderContext)) return failWith("Can't Activate The GL Rendering Context.");
+
+    platform::showWindow(windowHandle);
+    // The projection is set for the demo's size whatever the client area is.
+    resizeViewport(screenWidth, screenHeight);
+    if (!applyBaseGLState()) return failWith("Initialization Failed.");
+    return true;
+}
+
+void closeWindow() {
+    if (isFullscreen) {
+        platform::leaveFullscreen(windowHandle);
+        platform::showCursor(true);
+    }
+    if (renderContext) {
+        if (!platform::releaseCurrent()) shutdownError("Release Of DC And RC Failed.");
+        if (!platform::deleteContext(renderContext)) shutdownError("Release Rendering Context Failed.");
+        renderContext = nullptr;
+    }
+    if (windowHandle) {
+        if (!platform::destroyWindow(windowHandle)) shutdownError("Could Not Release hWnd.");
+        windowHandle = nullptr;
+    }
+    platform::quitVideo();
+}
+
+void resizeViewport(int width, int height) {
+    if (height == 0) height = 1;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), static_cast<double>(0.1f), 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+bool applyBaseGLState() {
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    return true;
+}
+
+WindowAction handleWindowEvent(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_QUIT:
+            return WindowAction::Quit;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            int vk = platform::virtualKeyCode(event.key.keysym.sym);
+            if (vk > 0 && vk < 256) keys[vk] = event.type == SDL_KEYDOWN;
+            return WindowAction::None;
+        }
+        case SDL_WINDOWEVENT:
+            switch (event.window.event) {
+                case SDL_WINDOWEVENT_MINIMIZED:
+                    isActive = false;
+                    break;
+                case SDL_WINDOWEVENT_RESTORED:
+                case SDL_WINDOWEVENT_MAXIMIZED:
+                case SDL_WINDOWEVENT_SHOWN:
+                    isActive = true;
+                    break;
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    resizeViewport(event.window.data1, event.window.data2);
+                    break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    // The window stays until closeWindow; the loop ends on this.
+                    return WindowAction::Quit;
+                default:
+                    break;  // focus changes leave the demo running
+            }
+            return WindowAction::None;
+        default:
+            return WindowAction::None;
+    }
+}

@@ -1,0 +1,70 @@
+#include "textures/textures.h"
+
+#include <lodepng.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "musicsync/musicsync.h"
+#include "scenes/logo_tiles.h"
+
+Texture bordTexture;
+Texture endTexture;
+Texture bakTexture;
+Texture plimTexture;
+Texture logoTexture;
+Texture bord2Texture;
+Texture greetTextures[greetTextureCount];
+
+const char* const greetPaths[greetTextureCount] = {
+    "data/Grafik/greets.png", "data/Grafik/greet1.png", "data/Grafik/greet2.png", "data/Grafik/greet3.png",
+    "data/Grafik/greet4.png", "data/Grafik/greet5.png", "data/Grafik/greet6.png", "data/Grafik/greet7.png",
+    "data/Grafik/greet8.png", "data/Grafik/krund.png",
+};
+
+namespace {
+
+// Why a file could not be loaded, in words a person can act on.
+const char* loadFailureReason(const char* path, unsigned error) {
+    if (FILE* f = std::fopen(path, "rb")) {
+        std::fclose(f);
+        return error ? lodepng_error_text(error) : "no image data";
+    }
+    return std::strerror(errno);
+}
+
+}  // namespace
+
+GLuint loadTexture(const char* path, Texture& texture) {
+    texture.pixels = nullptr;
+    unsigned width = 0, height = 0;
+    unsigned error = lodepng_decode32_file(&texture.pixels, &width, &height, path);
+    if (error != 0 && texture.pixels) {
+        std::free(texture.pixels);
+        texture.pixels = nullptr;
+    }
+    if (!texture.pixels) {
+        std::fprintf(stderr, "tarnwick: %s: cannot load image: %s\n", path, loadFailureReason(path, error));
+        loadFailed = true;
+        return 0;
+    }
+    texture.width = width;
+    texture.height = height;
+
+    glGenTextures(1, &texture.glName);
+    glBindTexture(GL_TEXTURE_2D, texture.glName);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, texture.pixels);
+    return texture.glName;
+}
+
+void loadSceneResources() {
+    loadTexture("data/Grafik/plim.png", plimTexture);
+    loadTexture("data/Grafik/tarnwicklogo.png", logoTexture);
+    loadTexture(bordPath, bord2Texture);
+    for (int i = 0; i < greetTextureCount; ++i) loadTexture(greetPaths[i], greetTextures[i]);
+    buildTileRates();
+}

@@ -1,0 +1,182 @@
+// The asset generator: its command line, its determinism (the committed
+// data are what it makes, byte for byte) and the pictures it ships.
+#include <gtest/gtest.h>
+
+#include <lodepng.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/support.h"
+
+using testsupport::readFile;
+using testsupport::runProgram;
+using testsupport::TempDir;
+
+namespace {
+
+std::string generator() { return testsupport::binaryDir() + "/tools/assetgen/tarnwick-assetgen"; }
+std::string dataDir() { return testsupport::sourceDir() + "/data"; }
+
+std::vector<std::string> pictureFiles() {
+    std::vector<std::string> files = {"bord.png", "end.png", "bak.png", "plim.png", "tarnwicklogo.png", "greets.png"};
+    for (int i = 1; i <= 8; ++i) files.push_back("greet" + std::to_string(i) + ".png");
+    files.push_back("krund.png");
+    return files;
+}
+
+struct Decoded {
+    std::vector<unsigned char> rgba;
+    unsigned w = 0, h = 0;
+    bool ok = false;
+    const unsigned char* at(unsigned x, unsigned y) const { return &rgba[(static_cast<size_t>(y) * w + x) * 4]; }
+};
+
+Decoded decode(const std::string& path) {
+    Decoded d;
+    unsigned char* pixels = nullptr;
+    unsigned err = lodepng_decode32_file(&pixels, &d.w, &d.h, path.c_str());
+    if (!err && pixels) {
+        d.rgba.assign(pixels, pixels + static_cast<size_t>(d.w) * d.h * 4);
+        d.ok = true;
+    }
+    std::free(pixels);
+    return d;
+}
+
+}  // namespace
+
+TEST(AssetgenCommandLine, HelpUnknownOptionsAndBadOutputFolders) {
+    TempDir tmp;
+    auto help = runProgram({generator(), "--help"}, tmp.path(), {}, 30);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("usage: tarnwick-assetgen"), std::string::npos);
+
+    auto unknown = runProgram({generator(), "--colour", "red", tmp.path()}, tmp.path(), {}, 30);
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown option --colour"), std::string::npos) << unknown.err;
+
+    auto badOnly = runProgram({generator(), "--only", "video", tmp.path()}, tmp.path(), {}, 30);
+    EXPECT_EQ(badOnly.exitCode, 2);
+    EXPECT_NE(badOnly.err.find("video"), std::string::npos) << badOnly.err;
+
+    auto none = runProgram({generator()}, tmp.path(), {}, 30);
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_NE(none.err.find("no output folder"), std::string::npos) << none.err;
+
+    // A file where the output folder should be: named in the message, no crash.
+    testsupport::writeFile(tmp.file("occupied"), "x");
+    auto blocked = runProgram({generator(), "--only", "sync", tmp.file("occupied")}, tmp.path(), {}, 30);
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_NE(blocked.err.find(tmp.file("occupied")), std::string::npos) << blocked.err;
+}
+
+TEST(AssetgenDeterminism, PicturesAndSyncFileMatchTheCommittedDataByteForByte) {
+    // The committed data/ was written by an earlier run; a fresh run must
+    // give the same bytes (and tells us when data/ is out of date).
+    TempDir tmp;
+    auto pics = runProgram({generator(), "--only", "pictures", tmp.path()}, tmp.path(), {}, 120);
+    ASSERT_EQ(pics.exitCode, 0) << pics.err;
+    EXPECT_NE(pics.err.find("picture 15/15"), std::string::npos) << "progress lines expected on stderr";
+    auto sync = runProgram({generator(), "--only", "sync", tmp.path()}, tmp.path(), {}, 60);
+    ASSERT_EQ(sync.exitCode, 0) << sync.err;
+    for (const std::string& f : pictureFiles()) {
+        std::string fresh = readFile(tmp.file("Grafik/" + f));
+        ASSERT_FALSE(fresh.empty()) << f;
+        EXPECT_TRUE(fresh == readFile(dataDir() + "/Grafik/" + f)) << f << " differs from data/ (run make assets)";
+    }
+    std::string freshSync = readFile(tmp.file("sync/sync.csv"));
+    ASSERT_FALSE(freshSync.empty());
+    EXPECT_TRUE(freshSync == readFile(dataDir() + "/sync/sync.csv")) << "sync.csv differs from data/ (run make assets)";
+    // --only keeps to its part.
+    EXPECT_TRUE(readFile(tmp.file("musik/musik.mp3")).empty());
+}
+
+TEST(ShippedPictures, DecodeAtTheirSizeWithTheAspectOfTheirQuad) {
+    struct Expect {
+        std::string file;
+        unsigned w, h;
+        double quadW, quadH;  // how the scene shows it
+    };
+    std::vector<Expect> expects = {
+        {"plim.png", 512, 512, 12, 12},        {"tarnwicklogo.png", 1024, 512, 12.8, 6.4},
+        {"bord.png", 256, 256, 1, 1},          {"bak.png", 1536, 512, 12, 4},
+        {"end.png", 960, 256, 3, 0.8},         {"greets.png", 640, 128, 20, 4},
+        {"krund.png", 1024, 64, 32, 2},
+    };
+    for (int i = 1; i <= 8; ++i) expects.push_back({"greet" + std::to_string(i) + ".png", 640, 128, 20, 4});
+    ASSERT_EQ(expects.size(), pictureFiles().size());
+    for (const Expect& e : expects) {
+        Decoded d = decode(dataDir() + "/Grafik/" + e.file);
+        ASSERT_TRUE(d.ok) << e.file << " does not decode";
+        EXPECT_EQ(d.w, e.w) << e.file;
+        EXPECT_EQ(d.h, e.h) << e.file;
+        EXPECT_NEAR(static_cast<double>(d.w) / d.h, e.quadW / e.quadH, 0.01 * e.quadW / e.quadH) << e.file;
+    }
+}
+
+TEST(ShippedPictures, AlphaWhereTheSceneBlendsByAlphaLightOnBlackWhereItAdds) {
+    // plim.png and the logo are blended by their own alpha: clear at the
+    // corners, solid in the middle, and soft edges in between.
+    for (const std::string f : {"plim.png", "tarnwicklogo.png"}) {
+        Decoded d = decode(dataDir() + "/Grafik/" + f);
+        ASSERT_TRUE(d.ok) << f;
+        EXPECT_EQ(d.at(0, 0)[3], 0) << f;
+        EXPECT_EQ(d.at(d.w - 1, d.h - 1)[3], 0) << f;
+        size_t opaque = 0, clear = 0, partial = 0;
+        for (size_t i = 3; i < d.rgba.size(); i += 4) {
+            unsigned char a = d.rgba[i];
+            (a == 255 ? opaque : a == 0 ? clear : partial)++;
+        }
+        size_t n = static_cast<size_t>(d.w) * d.h;
+        EXPECT_GT(opaque, n / 10) << f;
+        EXPECT_GT(clear, n / 10) << f;
+        EXPECT_GT(partial, 0u) << f;
+    }
+    Decoded plim = decode(dataDir() + "/Grafik/plim.png");
+    EXPECT_EQ(plim.at(256, 200)[3], 255);
+
+    // The added pictures: black where nothing is drawn (adds nothing), and
+    // bright light somewhere.
+    std::vector<std::string> added = {"end.png", "greets.png", "krund.png"};
+    for (int i = 1; i <= 8; ++i) added.push_back("greet" + std::to_string(i) + ".png");
+    for (const std::string& f : added) {
+        Decoded d = decode(dataDir() + "/Grafik/" + f);
+        ASSERT_TRUE(d.ok) << f;
+        for (auto [x, y] : {std::pair<unsigned, unsigned>{0, 0}, {d.w - 1, 0}, {0, d.h - 1}, {d.w - 1, d.h - 1}}) {
+            const unsigned char* p = d.at(x, y);
+            EXPECT_LT(p[0] + p[1] + p[2], 12) << f << " corner " << x << "," << y;
+        }
+        int brightest = 0;
+        size_t dark = 0;
+        for (size_t i = 0; i < d.rgba.size(); i += 4) {
+            int sum = d.rgba[i] + d.rgba[i + 1] + d.rgba[i + 2];
+            brightest = std::max(brightest, sum);
+            if (sum < 30) ++dark;
+        }
+        EXPECT_GT(brightest, 600) << f;
+        EXPECT_GT(dark, d.rgba.size() / 4 / 3) << f << ": mostly black expected";
+    }
+
+    // The cube and wheel tile: opaque, a dark frame around a light field so
+    // that the scenes' colours tint it and small cubes keep an outline.
+    Decoded bord = decode(dataDir() + "/Grafik/bord.png");
+    ASSERT_TRUE(bord.ok);
+    auto luma = [&](unsigned x, unsigned y) {
+        const unsigned char* p = bord.at(x, y);
+        return 0.3 * p[0] + 0.59 * p[1] + 0.11 * p[2];
+    };
+    for (size_t i = 3; i < bord.rgba.size(); i += 4) ASSERT_EQ(bord.rgba[i], 255);
+    EXPECT_LT(luma(10, 128), 90);
+    EXPECT_LT(luma(128, 250), 90);
+    EXPECT_GT(luma(60, 60), 180);
+    EXPECT_GT(luma(200, 180), 180);
+}
+
+TEST(ShippedData, FitsTheSizeBudget) {
+    size_t total = readFile(dataDir() + "/musik/musik.mp3").size() + readFile(dataDir() + "/sync/sync.csv").size();
+    for (const std::string& f : pictureFiles()) total += readFile(dataDir() + "/Grafik/" + f).size();
+    EXPECT_LT(total, 4u * 1024 * 1024);
+}

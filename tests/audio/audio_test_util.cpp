@@ -1,0 +1,42 @@
+#include "audio_test_util.h"
+
+#include "support/mp3fixtures.h"
+#include "support/support.h"
+
+namespace audiotest {
+
+const std::string& scratchDir() {
+    static testsupport::TempDir dir;
+    return dir.path();
+}
+
+const std::vector<ToneFile>& toneFiles() {
+    static const std::vector<ToneFile> files = [] {
+        using testsupport::Mp3Encoder;
+        struct Spec {
+            int rate, channels;
+            bool vbr;
+            Mp3Encoder encoder;
+            const char* name;
+        };
+        const Spec specs[] = {
+            {44100, 1, false, Mp3Encoder::Lame, "lame"},   {44100, 2, true, Mp3Encoder::Lame, "lame"},
+            {48000, 1, true, Mp3Encoder::Lame, "lame"},    {48000, 2, false, Mp3Encoder::Lame, "lame"},
+            {44100, 2, false, Mp3Encoder::Ffmpeg, "ffmpeg"}, {48000, 1, true, Mp3Encoder::Ffmpeg, "ffmpeg"},
+        };
+        std::vector<ToneFile> made;
+        for (const Spec& s : specs) {
+            std::string path = testsupport::cachedToneMp3(s.rate, s.channels, 3.3, s.vbr, s.encoder);
+            if (!path.empty()) made.push_back({path, s.rate, s.channels, s.vbr, s.name});
+        }
+        return made;
+    }();
+    return files;
+}
+
+const std::string& longTone() {
+    static const std::string path = testsupport::cachedToneMp3(44100, 2, 7.0, false);
+    return path;
+}
+
+}  // namespace audiotest

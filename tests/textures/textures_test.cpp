@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "gldouble/gl_double.h"
+#include "musicsync/musicsync.h"
+#include "support/demodata.h"
+#include "support/support.h"
+#include "textures/textures.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+// Runs the test inside a folder, as the demo runs inside its own.
+class InFolder {
+public:
+    explicit InFolder(const std::string& dir) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~InFolder() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
+};
+
+std::vector<Texture*> allTextures() {
+    std::vector<Texture*> all = {&bordTexture, &endTexture, &bakTexture, &plimTexture, &logoTexture, &bord2Texture};
+    for (Texture& t : greetTextures) all.push_back(&t);
+    return all;
+}
+
+TEST(Textures, AMissingImageSetsLoadFailedWhileTheOthersLoad) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::makeDemoData(dir.path()));
+    std::filesystem::remove(dir.file("data/Grafik/end.png"));
+    InFolder in(dir.path());
+    gldouble::reset();
+    loadFailed = false;
+    for (Texture* t : allTextures()) *t = Texture{};
+
+    loadTexture(bordPath, bordTexture);
+    loadTexture(endPath, endTexture);
+    loadTexture(bakPath, bakTexture);
+    loadSceneResources();
+
+    EXPECT_TRUE(loadFailed);
+    EXPECT_EQ(endTexture.glName, 0u);
+    EXPECT_EQ(endTexture.pixels, nullptr);
+    std::set<GLuint> names;
+    for (Texture* t : allTextures())
+        if (t != &endTexture) {
+            EXPECT_NE(t->glName, 0u);
+            names.insert(t->glName);
+        }
+    EXPECT_EQ(names.size(), 15u);  // bord.png twice, as two textures
+    EXPECT_EQ(gldouble::countCalls("glTexImage2D"), 15);
+    // After the last load the closing line's texture stays bound.
+    EXPECT_EQ(gldouble::boundTexture(), greetTextures[9].glName);
+    loadFailed = false;
+}
+
+struct Converted {
+    const char* name;
+    const char* convertArgs;
+};
+
+TEST(Textures, EveryPngFormArrivesAsEightBitRgbaOfItsOwnSize) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::haveCommand("convert"));
+    const Converted forms[] = {
+        {"palette.png", "-size 5x3 xc:'#ff0000' PNG8:"},
+        {"grey.png", "-size 5x3 xc:'#808080' -colorspace Gray -depth 8 PNG:"},
+        {"deep.png", "-size 5x3 xc:'#ff0000' -depth 16 PNG48:"},
+        {"deepalpha.png", "-size 5x3 xc:'rgba(255,0,0,0.5)' -depth 16 PNG64:"},
+    };
+    for (const Converted& form : forms) {
+        SCOPED_TRACE(form.name);
+        std::string path = dir.file(form.name);
+        ASSERT_TRUE(testsupport::shell(std::string("convert ") + form.convertArgs + "'" + path + "'"));
+        gldouble::reset();
+        loadFailed = false;
+        Texture t;
+        GLuint name = loadTexture(path.c_str(), t);
+        ASSERT_NE(name, 0u);
+        EXPECT_FALSE(loadFailed);
+        EXPECT_EQ(t.width, 5u);
+        EXPECT_EQ(t.height, 3u);
+        const auto& image = gldouble::textures().at(name);
+        EXPECT_EQ(image.width, 5);  // not a power of two, uploaded as it is
+        EXPECT_EQ(image.height, 3);
+        EXPECT_EQ(image.format, GLenum(GL_RGBA));
+        EXPECT_EQ(image.type, GLenum(GL_UNSIGNED_BYTE));
+        EXPECT_EQ(image.parameters.at(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+        EXPECT_EQ(image.parameters.at(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+        ASSERT_EQ(image.pixels.size(), 5u * 3u * 4u);
+        unsigned char grey = std::string(form.name) == "grey.png";
+        EXPECT_EQ(image.pixels[0], grey ? 128 : 255);
+        EXPECT_EQ(image.pixels[1], grey ? 128 : 0);
+        EXPECT_NEAR(image.pixels[3], std::string(form.name) == "deepalpha.png" ? 128 : 255, 1);
+        std::free(t.pixels);
+    }
+}
+
+TEST(Textures, AFileThatIsNoPngFailsLikeAMissingOne) {
+    TempDir dir;
+    testsupport::writeFile(dir.file("broken.png"), "\x89PNG\r\n\x1a\n truncated");
+    gldouble::reset();
+    loadFailed = false;
+    Texture t;
+    t.glName = 0;
+    EXPECT_EQ(loadTexture(dir.file("broken.png").c_str(), t), 0u);
+    EXPECT_TRUE(loadFailed);
+    EXPECT_EQ(t.pixels, nullptr);
+    EXPECT_EQ(gldouble::countCalls("glGenTextures"), 0);
+    loadFailed = false;
+}
+
+}  // namespace

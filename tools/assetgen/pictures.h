@@ -1,0 +1,22 @@
+#pragma once
+// The demo's pictures, all drawn in code in one palette.
+#include <string>
+#include <vector>
+
+#include "raster.h"
+
+struct Picture {
+    std::string file;  // name under Grafik/
+    Image image;
+    bool alpha;        // written with an alpha channel (the scene blends by it)
+};
+
+// The names of the invented groups greeted by greet1.png to greet8.png, in order.
+const std::vector<std::string>& greetingNames();
+
+// Draws every picture, in the order of the texture set. `progress` is told
+// the file name before each picture is drawn.
+std::vector<Picture> makePictures(const std::function<void(const std::string&)>& progress);
+
+// One overview image of all pictures with their names and sizes.
+Image makeContactSheet(const std::vector<Picture>& pictures);

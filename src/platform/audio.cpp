@@ -82,7 +82,7 @@ struct State {
     bool outputInitialised = false;
     bool sdlAudioStarted = false;
     SDL_AudioDeviceID device = 0;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     bool devicePaused = false;
 
     // SDL's dummy driver: paced by the wall clock (see fillAudio).
@@ -134,7 +134,7 @@ std::uint64_t frameBytes(const Stream& s) { return static_cast<std::uint64_t>(s.
 // Device frames in one stream frame's time is rate ratio device/stream;
 // this is the other way round.
 double streamFramesPerDeviceFrame(const State& st, const Stream& s) {
-    return static_cast<double>(s.rate) / static_cast<double>(st.spec.freq);
+    return static_cast<double>(s.rate) / static_cast<double>(st.format.freq);
 }
 
 // ---- decoding ----
@@ -161,10 +161,10 @@ std::size_t decode(Stream& s, float* out, std::size_t count) {
 // Fills `out` with `count` device frames of the stream's audio, silence past
 // its end.
 void pullDeviceFrames(State& st, Stream& s, float* out, std::size_t count) {
-    const std::size_t deviceChannels = st.spec.channels;
+    const std::size_t deviceChannels = st.format.channels;
     std::size_t filled = 0;
     if (!s.converter) {
-        if (s.rate == static_cast<std::uint32_t>(st.spec.freq) && s.channels == deviceChannels) filled = decode(s, out, count);
+        if (s.rate == static_cast<std::uint32_t>(st.format.freq) && s.channels == deviceChannels) filled = decode(s, out, count);
     } else {
         const int want = static_cast<int>(count * deviceChannels * sizeof(float));
         const std::size_t chunk = 2048;
@@ -198,10 +198,10 @@ void reposition(State& st, Stream& s, std::uint64_t frame) {
         s.decodedFrames = at >= 0 ? static_cast<std::uint64_t>(at) : s.frames;
     }
     if (st.device && !s.converter && s.decoder &&
-        (s.rate != static_cast<std::uint32_t>(st.spec.freq) || s.channels != st.spec.channels)) {
+        (s.rate != static_cast<std::uint32_t>(st.format.freq) || s.channels != st.format.channels)) {
         // Without a converter the stream plays as silence; its clock still runs.
         s.converter = SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(s.channels), static_cast<int>(s.rate),
-                                         AUDIO_F32SYS, st.spec.channels, st.spec.freq);
+                                         AUDIO_F32SYS, st.format.channels, st.format.freq);
         if (!s.converter) {
             mpg123_delete(s.decoder);
             s.decoder = nullptr;
@@ -223,9 +223,9 @@ std::size_t wallClockFrames(State& st, std::size_t bufferFrames, SteadyClock::ti
         st.pacedFrames = 0;
         return bufferFrames;
     }
-    auto due = static_cast<std::uint64_t>(secondsBetween(st.pacingOrigin, now) * st.spec.freq);
+    auto due = static_cast<std::uint64_t>(secondsBetween(st.pacingOrigin, now) * st.format.freq);
     std::uint64_t backlog = due > st.pacedFrames ? due - st.pacedFrames : 0;
-    const std::uint64_t most = static_cast<std::uint64_t>(st.spec.freq) / 10;  // 100 ms
+    const std::uint64_t most = static_cast<std::uint64_t>(st.format.freq) / 10;  // 100 ms
     if (backlog > most) {
         st.pacedFrames = due > bufferFrames ? due - bufferFrames : 0;
         backlog = bufferFrames;
@@ -261,7 +261,7 @@ void steerClock(Stream& s, double heard, SteadyClock::time_point now) {
 void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
     State& st = state();
     const auto now = SteadyClock::now();
-    const std::size_t deviceChannels = st.spec.channels;
+    const std::size_t deviceChannels = st.format.channels;
     const std::size_t bufferFrames = static_cast<std::size_t>(length) / (deviceChannels * sizeof(float));
     // SDL's dummy driver calls back at an irregular pace (whole-millisecond
     // sleeps plus whatever the scheduler adds) and discards the buffer. It
@@ -276,7 +276,7 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
         if (!s.playing) continue;
         const double ratio = streamFramesPerDeviceFrame(st, s);
         // The device holds about one buffer ahead of what is heard.
-        double heard = s.cursor - static_cast<double>(st.spec.samples) * ratio;
+        double heard = s.cursor - static_cast<double>(st.format.samples) * ratio;
         steerClock(s, heard, now);
         if (s.cursor >= static_cast<double>(s.frames) || count == 0) continue;
 
@@ -417,7 +417,7 @@ bool initOutput(int device, std::uint32_t rate) {
             want.channels = 2;
             want.samples = 1024;
             want.callback = fillAudio;
-            st.device = SDL_OpenAudioDevice(name, 0, &want, &st.spec, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+            st.device = SDL_OpenAudioDevice(name, 0, &want, &st.format, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
             if (!st.device) reason = SDL_GetError();
             if (!st.device && reason.empty()) reason = "the device could not be opened";
         }

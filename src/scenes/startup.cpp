@@ -21,7 +21,7 @@ bool demoStartup() {
     loadSceneResources();
 
     if (initMusic() != 0) return true;
-    loadSync("data/sync/sync.csv", '\t');
+    loadSync(syncPath, '\t');
     audio::setVolume(musicSync.stream, 1.0f);
     startPlayback();
     // (The system timer resolution needs no raising here.)

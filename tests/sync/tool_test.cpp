@@ -91,3 +91,11 @@ TEST(SyncTool, UsageErrorsGiveExitStatusTwo) {
         EXPECT_FALSE(r.err.empty());
     }
 }
+
+TEST(SyncTool, TheShippedSyncFileFitsTheShippedMusicWithoutWarnings) {
+    std::string data = testsupport::sourceDir() + "/data";
+    auto r = runTool({data + "/sync/sync.csv", "--music", data + "/musik/musik.mp3", "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err << r.out.substr(0, 2000);
+    EXPECT_TRUE(contains(r.out, "\"warnings\":[]")) << r.out.substr(0, 2000);
+    EXPECT_TRUE(contains(r.out, "\"musicLastsPastEnd\":true")) << r.out.substr(0, 2000);
+}

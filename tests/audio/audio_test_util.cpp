@@ -13,19 +13,19 @@ const std::string& scratchDir() {
 const std::vector<ToneFile>& toneFiles() {
     static const std::vector<ToneFile> files = [] {
         using testsupport::Mp3Encoder;
-        struct Spec {
+        struct Tone {
             int rate, channels;
             bool vbr;
             Mp3Encoder encoder;
             const char* name;
         };
-        const Spec specs[] = {
+        const Tone tones[] = {
             {44100, 1, false, Mp3Encoder::Lame, "lame"},   {44100, 2, true, Mp3Encoder::Lame, "lame"},
             {48000, 1, true, Mp3Encoder::Lame, "lame"},    {48000, 2, false, Mp3Encoder::Lame, "lame"},
             {44100, 2, false, Mp3Encoder::Ffmpeg, "ffmpeg"}, {48000, 1, true, Mp3Encoder::Ffmpeg, "ffmpeg"},
         };
         std::vector<ToneFile> made;
-        for (const Spec& s : specs) {
+        for (const Tone& s : tones) {
             std::string path = testsupport::cachedToneMp3(s.rate, s.channels, 3.3, s.vbr, s.encoder);
             if (!path.empty()) made.push_back({path, s.rate, s.channels, s.vbr, s.name});
         }

@@ -39,4 +39,11 @@ const std::string& longTone() {
     return path;
 }
 
+const ToneFile* findToneFile(int rate, int channels) {
+    const ToneFile* found = nullptr;
+    for (const auto& f : toneFiles())
+        if (f.rate == rate && f.channels == channels) found = &f;
+    return found;
+}
+
 }  // namespace audiotest

@@ -35,6 +35,8 @@ struct ToneFile {
 // Tones of 3.3 s: 44.1 and 48 kHz, mono and stereo, CBR and VBR, from both
 // encoders. Made once per build tree; empty when no encoder is installed.
 const std::vector<ToneFile>& toneFiles();
+// The last tone file of that rate and channel count, or null when none was made.
+const ToneFile* findToneFile(int rate, int channels);
 
 // A 7 s stereo tone at 44.1 kHz (long enough for the 5 s clock test).
 const std::string& longTone();

@@ -92,9 +92,7 @@ protected:
 // A 48 kHz stereo tone needs no conversion: after a seek the sound continues
 // at exactly the frame sought, scaled by the volume.
 TEST_F(OutputTest, SeekLandsOnTheExactFrameAndVolumeScales) {
-    const audiotest::ToneFile* file = nullptr;
-    for (const auto& f : audiotest::toneFiles())
-        if (f.rate == 48000 && f.channels == 2) file = &f;
+    const audiotest::ToneFile* file = audiotest::findToneFile(48000, 2);
     if (!file) GTEST_SKIP();
     std::size_t start = 0;
     std::vector<float> out = play(*file, 1.7, 0.5f, start);
@@ -109,9 +107,7 @@ TEST_F(OutputTest, SeekLandsOnTheExactFrameAndVolumeScales) {
 
 // A 44.1 kHz mono tone is converted to the device's 48 kHz stereo.
 TEST_F(OutputTest, OtherRatesAndChannelCountsAreConverted) {
-    const audiotest::ToneFile* file = nullptr;
-    for (const auto& f : audiotest::toneFiles())
-        if (f.rate == 44100 && f.channels == 1) file = &f;
+    const audiotest::ToneFile* file = audiotest::findToneFile(44100, 1);
     if (!file) GTEST_SKIP();
     std::size_t start = 0;
     std::vector<float> out = play(*file, 0.9, 1.0f, start);

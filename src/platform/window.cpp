@@ -1,10 +1,47 @@
 #include "platform/window.h"
 
+#include <GL/gl.h>
+#include <SDL.h>
+#include <signal.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace platform {
 namespace {
+
+SDL_Window* sdl(Window* window) { return reinterpret_cast<SDL_Window*>(window); }
+
+volatile sig_atomic_t interruptFlag = 0;
+
+void onInterrupt(int) { interruptFlag = 1; }
+
+// Whether a display refresh paces the swaps; until swap control is known to
+// work, frames are finished at every swap.
+bool swapsArePaced = false;
+
+// The Windows virtual-key code for an SDL key, 0 when there is none.
+int virtualKeyCode(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70 + (key - SDLK_F1);
+    switch (key) {
+        case SDLK_ESCAPE: return vkEscape;
+        case SDLK_BACKSPACE: return 0x08;
+        case SDLK_TAB: return 0x09;
+        case SDLK_RETURN: return 0x0D;
+        case SDLK_SPACE: return 0x20;
+        case SDLK_LEFT: return 0x25;
+        case SDLK_UP: return 0x26;
+        case SDLK_RIGHT: return 0x27;
+        case SDLK_DOWN: return 0x28;
+        case SDLK_LSHIFT: case SDLK_RSHIFT: return 0x10;
+        case SDLK_LCTRL: case SDLK_RCTRL: return 0x11;
+        case SDLK_LALT: case SDLK_RALT: return 0x12;
+        default: return 0;
+    }
+}
 
 struct ManualCounter {
     bool active = false;
@@ -20,6 +57,8 @@ ManualCounter& manual() {
 }  // namespace
 
 bool initVideo() {
+    // Interrupts are ours to handle (catchInterrupts), not SDL's.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     SDL_DisableScreenSaver();
     return true;
@@ -40,8 +79,8 @@ bool displayOffersMode(int width, int height, int bitsPerPixel) {
     return false;
 }
 
-void leaveFullscreen(SDL_Window* window) {
-    if (window) SDL_SetWindowFullscreen(window, 0);
+void leaveFullscreen(Window* window) {
+    if (window) SDL_SetWindowFullscreen(sdl(window), 0);
 }
 
 void showCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
@@ -54,11 +93,11 @@ bool setPixelFormat(int colourBits, int depthBits) {
            SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 && SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0;
 }
 
-SDL_Window* createWindow(const char* title, int x, int y, int width, int height, bool fullscreen) {
+Window* createWindow(const char* title, int x, int y, int width, int height, bool fullscreen) {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (!fullscreen) flags |= SDL_WINDOW_RESIZABLE;
     SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
-    if (!window || !fullscreen) return window;
+    if (!window || !fullscreen) return reinterpret_cast<Window*>(window);
     SDL_DisplayMode mode{};
     mode.w = width;
     mode.h = height;
@@ -68,33 +107,33 @@ SDL_Window* createWindow(const char* title, int x, int y, int width, int height,
         SDL_DestroyWindow(window);
         return nullptr;
     }
-    return window;
+    return reinterpret_cast<Window*>(window);
 }
 
-bool destroyWindow(SDL_Window* window) {
+bool destroyWindow(Window* window) {
     if (!window) return false;
-    SDL_DestroyWindow(window);
+    SDL_DestroyWindow(sdl(window));
     return true;
 }
 
-SDL_GLContext createContext(SDL_Window* window) { return SDL_GL_CreateContext(window); }
+GLContext createContext(Window* window) { return SDL_GL_CreateContext(sdl(window)); }
 
-bool deleteContext(SDL_GLContext context) {
+bool deleteContext(GLContext context) {
     if (!context) return false;
     SDL_GL_DeleteContext(context);
     return true;
 }
 
-bool makeCurrent(SDL_Window* window, SDL_GLContext context) { return SDL_GL_MakeCurrent(window, context) == 0; }
+bool makeCurrent(Window* window, GLContext context) { return SDL_GL_MakeCurrent(sdl(window), context) == 0; }
 
 bool releaseCurrent() {
     SDL_Window* window = SDL_GL_GetCurrentWindow();
     return !window || SDL_GL_MakeCurrent(window, nullptr) == 0;
 }
 
-void showWindow(SDL_Window* window) {
-    SDL_ShowWindow(window);
-    SDL_RaiseWindow(window);
+void showWindow(Window* window) {
+    SDL_ShowWindow(sdl(window));
+    SDL_RaiseWindow(sdl(window));
 }
 
 BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon) {
@@ -119,37 +158,86 @@ BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, 
     return pressed == 1 ? BoxAnswer::Yes : BoxAnswer::No;
 }
 
-bool pollEvent(SDL_Event& event) { return SDL_PollEvent(&event) != 0; }
-
-void setWindowTitle(SDL_Window* window, const char* title) {
-    if (window) SDL_SetWindowTitle(window, title);
-}
-
-void swapBuffers(SDL_Window* window) {
-    if (window) SDL_GL_SwapWindow(window);
-}
-
-bool setSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
-
-int virtualKeyCode(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
-    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
-    if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70 + (key - SDLK_F1);
-    switch (key) {
-        case SDLK_ESCAPE: return vkEscape;
-        case SDLK_BACKSPACE: return 0x08;
-        case SDLK_TAB: return 0x09;
-        case SDLK_RETURN: return 0x0D;
-        case SDLK_SPACE: return 0x20;
-        case SDLK_LEFT: return 0x25;
-        case SDLK_UP: return 0x26;
-        case SDLK_RIGHT: return 0x27;
-        case SDLK_DOWN: return 0x28;
-        case SDLK_LSHIFT: case SDLK_RSHIFT: return 0x10;
-        case SDLK_LCTRL: case SDLK_RCTRL: return 0x11;
-        case SDLK_LALT: case SDLK_RALT: return 0x12;
-        default: return 0;
+bool pollEvent(Event& event) {
+    event = Event{};
+    if (interruptFlag) {
+        event.type = EventType::Quit;
+        return true;
     }
+    SDL_Event e;
+    if (SDL_PollEvent(&e) == 0) return false;
+    switch (e.type) {
+        case SDL_QUIT:
+            event.type = EventType::Quit;
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            event.type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
+            event.key = virtualKeyCode(e.key.keysym.sym);
+            break;
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+                case SDL_WINDOWEVENT_MINIMIZED:
+                    event.type = EventType::Minimised;
+                    break;
+                case SDL_WINDOWEVENT_RESTORED:
+                case SDL_WINDOWEVENT_MAXIMIZED:
+                case SDL_WINDOWEVENT_SHOWN:
+                    event.type = EventType::Restored;
+                    break;
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    event.type = EventType::Resized;
+                    event.width = e.window.data1;
+                    event.height = e.window.data2;
+                    break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    // The window stays until it is destroyed; the loop ends on this.
+                    event.type = EventType::Quit;
+                    break;
+                default:
+                    break;  // focus changes leave the demo running
+            }
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void catchInterrupts() {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old;
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+bool interruptRequested() { return interruptFlag != 0; }
+
+void setInterruptRequested(bool requested) { interruptFlag = requested ? 1 : 0; }
+
+void setWindowTitle(Window* window, const char* title) {
+    if (window) SDL_SetWindowTitle(sdl(window), title);
+}
+
+void swapBuffers(Window* window) {
+    if (!window) return;
+    SDL_GL_SwapWindow(sdl(window));
+    // Without a refresh to wait for, a GL implementation may queue frames
+    // without limit (memory grows and quitting waits for the queue).
+    if (!swapsArePaced) glFinish();
+}
+
+bool setSwapInterval(int interval) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    // The offscreen driver accepts an interval but has no display to wait for.
+    bool offscreen = driver && std::strcmp(driver, "offscreen") == 0;
+    swapsArePaced = SDL_GL_SetSwapInterval(interval) == 0 && interval != 0 && !offscreen;
+    return swapsArePaced;
 }
 
 std::uint64_t counterFrequency() {

@@ -17,34 +17,46 @@
 //   ShowWindow / SetForeground / SetFocus showWindow              yes
 //   MessageBox (OK, Yes/No)               messageBox              SDL message box; text also on stderr;
 //                                                                  a box that cannot be shown answers No
-//   PeekMessage                           pollEvent               SDL event queue
+//   PeekMessage, WM_* messages            pollEvent               SDL events as platform::Event
 //   SetWindowText                         setWindowTitle          yes
 //   SwapBuffers                           swapBuffers             yes
 //   wglSwapIntervalEXT                    setSwapInterval         yes
 //   SC_SCREENSAVE / SC_MONITORPOWER       (initVideo)             screen saver kept off
 //   QueryPerformanceFrequency / Counter   counterFrequency / counterValue   SDL counter, or a manual one
-#include <SDL.h>
-
+//
+// Implemented:
+//  [X] Window, fullscreen mode, cursor, GL context, buffer swap, swap control
+//  [X] Message boxes (also written to stderr)
+//  [X] Events as the demo's own type: quit, keys by virtual-key code,
+//      minimise/restore, size changes
+//  [X] SIGINT, SIGTERM and SIGHUP as a quit event (not in the original)
+//  [X] Bounded frames in flight where no vertical sync paces the swaps
+//  [ ] Window class, device context: SDL has none, so their failures cannot occur
+//  [ ] Screen saver messages: SDL keeps the screen saver off instead
 #include <cstdint>
 #include <string>
 
 namespace platform {
 
+// The system's window, seen only through this interface.
+struct Window;
+using GLContext = void*;
+
 bool initVideo();
 void quitVideo();
 
 bool displayOffersMode(int width, int height, int bitsPerPixel);
-void leaveFullscreen(SDL_Window* window);
+void leaveFullscreen(Window* window);
 void showCursor(bool visible);
 
 bool setPixelFormat(int colourBits, int depthBits);
-SDL_Window* createWindow(const char* title, int x, int y, int width, int height, bool fullscreen);
-bool destroyWindow(SDL_Window* window);
-SDL_GLContext createContext(SDL_Window* window);
-bool deleteContext(SDL_GLContext context);
-bool makeCurrent(SDL_Window* window, SDL_GLContext context);
+Window* createWindow(const char* title, int x, int y, int width, int height, bool fullscreen);
+bool destroyWindow(Window* window);
+GLContext createContext(Window* window);
+bool deleteContext(GLContext context);
+bool makeCurrent(Window* window, GLContext context);
 bool releaseCurrent();
-void showWindow(SDL_Window* window);
+void showWindow(Window* window);
 
 enum class BoxButtons { Ok, YesNo };
 enum class BoxIcon { Exclamation, Stop, Information };
@@ -53,13 +65,42 @@ enum class BoxAnswer { Ok, Yes, No };
 // shown the answer is No (Ok for an Ok box).
 BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon);
 
-bool pollEvent(SDL_Event& event);
-void setWindowTitle(SDL_Window* window, const char* title);
-void swapBuffers(SDL_Window* window);
+// One event from the queue, in the demo's own terms.
+enum class EventType {
+    Quit,       // the window was closed, or the process was asked to end
+    KeyDown,    // key: virtual-key code (0 for keys without one)
+    KeyUp,
+    Minimised,
+    Restored,
+    Resized,    // width, height: the new client size
+    Other,      // anything the demo does not act on (focus changes, ...)
+};
+struct Event {
+    EventType type = EventType::Other;
+    int key = 0;
+    int width = 0;
+    int height = 0;
+};
+// Takes the next event; false when the queue is empty. A pending SIGINT,
+// SIGTERM or SIGHUP comes out as a Quit event.
+bool pollEvent(Event& event);
+
+// SIGINT, SIGTERM and SIGHUP from now on ask the program to end (pollEvent
+// reports Quit; tools poll interruptRequested) instead of killing it. A signal
+// that was ignored when the program started (nohup, background jobs) stays
+// ignored.
+void catchInterrupts();
+bool interruptRequested();
+// Raises or clears the request as a signal would (tests).
+void setInterruptRequested(bool requested);
+
+void setWindowTitle(Window* window, const char* title);
+// Presents the frame. Where no vertical sync paces the swaps it also waits
+// for the frame to be drawn, so that frames never queue up without limit.
+void swapBuffers(Window* window);
+// True when swaps are now paced by the display's refresh.
 bool setSwapInterval(int interval);
 
-// The Windows virtual-key code for an SDL key, 0 when there is none.
-int virtualKeyCode(SDL_Keycode key);
 inline constexpr int vkEscape = 0x1B;
 
 // High-resolution counter. A frequency of 0 means there is none. Tests may

@@ -2,9 +2,9 @@
 
 #include <GL/gl.h>
 
-#include "musicsync/musicsync.h"
+#include "music/musicsync.h"
+#include "scenes/framedelta.h"
 #include "scenes/primitives.h"
-#include "shell/frametimer.h"
 #include "textures/textures.h"
 
 OpeningSquaresState openingSquares;

@@ -1,6 +1,13 @@
 #include "scenes/schedule.h"
 
-#include "musicsync/musicsync.h"
+#include "music/musicsync.h"
+#include "scenes/arc_bands.h"
+#include "scenes/closing_wheels.h"
+#include "scenes/credits_field.h"
+#include "scenes/greetings.h"
+#include "scenes/logo_tiles.h"
+#include "scenes/opening_squares.h"
+#include "scenes/tumbling_cubes.h"
 
 SceneSet demoScenes() {
     return {drawOpeningSquares, drawArcBands, drawLogoTiles, drawTumblingCubes,

@@ -1,6 +1,9 @@
 #pragma once
 // Which scene draws at which music row.
 
+// The last music row that is drawn; the demo ends once the row passes it.
+inline constexpr int lastDemoRow = 753;
+
 struct SceneSet {
     void (*openingSquares)();
     void (*arcBands)();
@@ -18,11 +21,3 @@ SceneSet demoScenes();
 // Calls every scene whose row range holds the music row. Each test reads the
 // row afresh, so two neighbouring scenes can both draw in one frame.
 void drawScheduledScene();
-
-void drawOpeningSquares();
-void drawArcBands();
-void drawLogoTiles();
-void drawTumblingCubes();
-void drawCreditsField();
-void drawGreetings();
-void drawClosingWheels();

@@ -2,18 +2,16 @@
 
 #include <GL/gl.h>
 
-#include "musicsync/musicsync.h"
+#include "common/loadstatus.h"
+#include "music/musicsync.h"
 #include "platform/audio.h"
 #include "platform/window.h"
 #include "scenes/schedule.h"
-#include "scenes/startup.h"
 #include "shell/frametimer.h"
+#include "shell/startup.h"
 #include "shell/window.h"
 
 namespace {
-
-// The last music row that is drawn; the demo ends once the row passes it.
-constexpr int lastDemoRow = 753;
 
 void setFixedGLState() {
     glEnable(GL_TEXTURE_2D);
@@ -43,6 +41,7 @@ bool renderFrame() {
 }
 
 int runDemo(const DemoOptions& options) {
+    platform::catchInterrupts();
     if (options.windowed) isFullscreen = false;
     if (!openWindow()) return 1;
     startFrameTimer();
@@ -56,7 +55,7 @@ int runDemo(const DemoOptions& options) {
     }
 
     for (;;) {
-        SDL_Event event;
+        platform::Event event;
         if (platform::pollEvent(event)) {
             if (handleWindowEvent(event) == WindowAction::Quit) break;
             continue;

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/saturate.h"
 #include "platform/window.h"
 
 FrameTimer frameTimer;
-double frameDeltaMs = 0.0;
 double frameElapsedMs = 0.0;
 std::int32_t framesSinceTitle = 0;
 std::int32_t totalFrames = 0;
@@ -46,6 +46,14 @@ void tickFrameTimer(FrameTimer& timer) {
     timer.elapsedMs = e;
 }
 
+void rebaseFrameTimer(float seconds, FrameTimer& timer) {
+    double ticks = static_cast<double>(seconds) * 1000.0 * static_cast<double>(timer.ticksPerMs);
+    // A position the counter cannot hold leaves the timer at 0.
+    if (!std::isfinite(ticks) || std::fabs(ticks) > 9.0e18) ticks = 0.0;
+    timer.accumulatedTicks = static_cast<std::int64_t>(ticks);
+    timer.elapsedMs = static_cast<double>(timer.accumulatedTicks) / static_cast<double>(timer.ticksPerMs);
+}
+
 void recordFrameStatistics(const FrameTimer& timer) {
     frameElapsedMs = timer.elapsedMs;
     framesSinceTitle += 1;
@@ -57,7 +65,7 @@ bool updateTitleText() {
     // Cut to whole milliseconds first, then to whole seconds.
     double wholeMs = std::trunc(frameElapsedMs);
     double seconds = std::trunc(wholeMs / 1000.0);
-    std::int32_t s = std::isfinite(seconds) && std::fabs(seconds) < 2147483647.0 ? static_cast<std::int32_t>(seconds) : 0;
+    std::int32_t s = std::isfinite(seconds) ? saturatingInt32(seconds) : 0;
     if (s == lastTitleSecond) return false;
     // Bounded: an over-long title is cut, never written past the buffer.
     std::snprintf(titleText, sizeof titleText, "Tarnwick - FPS: %d, time %d, Frames: %d, Delta: %f ms",

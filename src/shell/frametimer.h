@@ -2,6 +2,8 @@
 // Frame timing and the statistics line in the window title.
 #include <cstdint>
 
+#include "scenes/framedelta.h"
+
 struct FrameTimer {
     std::int32_t ticksPerMs = 0;
     std::int64_t accumulatedTicks = 0;
@@ -15,8 +17,8 @@ struct FrameTimer {
 
 extern FrameTimer frameTimer;
 
-// Frame statistics, updated at the start of every drawn frame.
-extern double frameDeltaMs;
+// Frame statistics, updated at the start of every drawn frame (frameDeltaMs,
+// the one the scenes read, is declared with them).
 extern double frameElapsedMs;
 extern std::int32_t framesSinceTitle;
 extern std::int32_t totalFrames;
@@ -28,6 +30,9 @@ extern char titleText[titleTextSize];
 // monotonic clock and still yields milliseconds).
 bool startFrameTimer(FrameTimer& timer = frameTimer);
 void tickFrameTimer(FrameTimer& timer = frameTimer);
+// Puts the timer at the music position `seconds` (as milliseconds), without
+// letting the jump enter the next frame delta.
+void rebaseFrameTimer(float seconds, FrameTimer& timer = frameTimer);
 
 // Copies the timer into the frame statistics and counts the frame.
 void recordFrameStatistics(const FrameTimer& timer = frameTimer);

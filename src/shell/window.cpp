@@ -11,8 +11,8 @@ int screenBits = 32;
 bool isFullscreen = true;
 bool isActive = true;
 std::array<bool, 256> keys{};
-SDL_Window* windowHandle = nullptr;
-SDL_GLContext renderContext = nullptr;
+platform::Window* windowHandle = nullptr;
+platform::GLContext renderContext = nullptr;
 
 namespace {
 
@@ -110,37 +110,27 @@ bool applyBaseGLState() {
     return true;
 }
 
-WindowAction handleWindowEvent(const SDL_Event& event) {
+WindowAction handleWindowEvent(const platform::Event& event) {
+    using platform::EventType;
     switch (event.type) {
-        case SDL_QUIT:
+        case EventType::Quit:
+            // The window stays until closeWindow; the loop ends on this.
             return WindowAction::Quit;
-        case SDL_KEYDOWN:
-        case SDL_KEYUP: {
-            int vk = platform::virtualKeyCode(event.key.keysym.sym);
-            if (vk > 0 && vk < 256) keys[vk] = event.type == SDL_KEYDOWN;
+        case EventType::KeyDown:
+        case EventType::KeyUp:
+            if (event.key > 0 && event.key < 256) keys[event.key] = event.type == EventType::KeyDown;
             return WindowAction::None;
-        }
-        case SDL_WINDOWEVENT:
-            switch (event.window.event) {
-                case SDL_WINDOWEVENT_MINIMIZED:
-                    isActive = false;
-                    break;
-                case SDL_WINDOWEVENT_RESTORED:
-                case SDL_WINDOWEVENT_MAXIMIZED:
-                case SDL_WINDOWEVENT_SHOWN:
-                    isActive = true;
-                    break;
-                case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    resizeViewport(event.window.data1, event.window.data2);
-                    break;
-                case SDL_WINDOWEVENT_CLOSE:
-                    // The window stays until closeWindow; the loop ends on this.
-                    return WindowAction::Quit;
-                default:
-                    break;  // focus changes leave the demo running
-            }
+        case EventType::Minimised:
+            isActive = false;
             return WindowAction::None;
-        default:
+        case EventType::Restored:
+            isActive = true;
             return WindowAction::None;
+        case EventType::Resized:
+            resizeViewport(event.width, event.height);
+            return WindowAction::None;
+        case EventType::Other:
+            return WindowAction::None;  // focus changes leave the demo running
     }
+    return WindowAction::None;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The demo's one window and its OpenGL context.
-#include <SDL.h>
-
 #include <array>
+
+#include "platform/window.h"
 
 extern int screenWidth;
 extern int screenHeight;
@@ -10,8 +10,8 @@ extern int screenBits;
 extern bool isFullscreen;
 extern bool isActive;                 // false while the window is minimised
 extern std::array<bool, 256> keys;    // key state by virtual-key code
-extern SDL_Window* windowHandle;
-extern SDL_GLContext renderContext;
+extern platform::Window* windowHandle;
+extern platform::GLContext renderContext;
 
 bool openWindow();
 void closeWindow();
@@ -20,4 +20,4 @@ bool applyBaseGLState();
 
 enum class WindowAction { None, Quit };
 // What the window does with one event from the queue.
-WindowAction handleWindowEvent(const SDL_Event& event);
+WindowAction handleWindowEvent(const platform::Event& event);

@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "musicsync/musicsync.h"
-#include "scenes/logo_tiles.h"
+#include "common/loadstatus.h"
 
 Texture bordTexture;
 Texture endTexture;
@@ -59,12 +58,4 @@ GLuint loadTexture(const char* path, Texture& texture) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, texture.pixels);
     return texture.glName;
-}
-
-void loadSceneResources() {
-    loadTexture("data/Grafik/plim.png", plimTexture);
-    loadTexture("data/Grafik/tarnwicklogo.png", logoTexture);
-    loadTexture(bordPath, bord2Texture);
-    for (int i = 0; i < greetTextureCount; ++i) loadTexture(greetPaths[i], greetTextures[i]);
-    buildTileRates();
 }

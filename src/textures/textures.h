@@ -23,12 +23,11 @@ extern Texture greetTextures[greetTextureCount];  // greets, greet1..greet8, kru
 inline constexpr const char* bordPath = "data/Grafik/bord.png";
 inline constexpr const char* endPath = "data/Grafik/end.png";
 inline constexpr const char* bakPath = "data/Grafik/bak.png";
+inline constexpr const char* plimPath = "data/Grafik/plim.png";
+inline constexpr const char* logoPath = "data/Grafik/tarnwicklogo.png";
 extern const char* const greetPaths[greetTextureCount];
 
 // Decodes the PNG at `path` and uploads it. Returns the texture name, or 0
 // when the file cannot be read or decoded: then loadFailed is set and one
 // line naming the file and the reason goes to stderr.
 GLuint loadTexture(const char* path, Texture& texture);
-
-// The scenes' textures after the first three, then the logo's tile rates.
-void loadSceneResources();

@@ -25,16 +25,16 @@ fi
 flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer
        -fsanitize=fuzzer-no-link,address,undefined,float-divide-by-zero -fno-sanitize-recover=all
        -DTARNWICK_SYNC_SMALL_LIMITS
-       -I"$src/src" $(pkg-config --cflags sdl2 libmpg123))
-libs=($(pkg-config --libs sdl2 libmpg123))
+       -I"$src/src")
+libs=()
 
-# The reader and the music object with the audio stand-in it needs, as an
-# archive so that only what the target uses is linked.
-sources=("$src"/src/musicsync/*.cpp "$src"/src/platform/*.cpp)
+# The sync reader needs nothing but itself and the shared helpers; an archive
+# so that only what the target uses is linked.
+sources=("$src"/src/sync/*.cpp "$src"/src/common/*.cpp)
 target="$work/sync_fuzz"
 stale=0
 [ -x "$target" ] || stale=1
-for f in "${sources[@]}" "$src"/src/musicsync/*.h "$src"/src/platform/*.h "$src/tests/fuzz/sync_fuzz.cpp"; do
+for f in "${sources[@]}" "$src"/src/sync/*.h "$src"/src/common/*.h "$src/tests/fuzz/sync_fuzz.cpp"; do
   [ "$f" -nt "$target" ] && stale=1
 done
 

@@ -7,13 +7,18 @@
 #include <set>
 #include <vector>
 
-#include "musicsync/musicsync.h"
-#include "musicsync/syncfile.h"
+#include "sync/playback.h"
+#include "sync/reader.h"
 
 namespace {
 
-constexpr std::uint32_t rate = 1000;
-constexpr std::uint64_t songFrames = 60 * rate;  // a song of 60 s
+constexpr float songSeconds = 60.0f;
+
+struct Sync {
+    SyncFile file;
+    SyncTimeline timeline;
+    SyncPlayback playback;
+};
 
 #define CHECK(condition)                                                              \
     do {                                                                              \
@@ -27,10 +32,10 @@ std::int64_t roundHalfUp(float x) { return static_cast<std::int64_t>(static_cast
 
 // The row bitset, found the slow way: for every row and channel, the last
 // placement that starts at or before the row.
-std::vector<bool> slowRowBits(const MusicSync& ms) {
-    std::vector<bool> bits(static_cast<std::size_t>(ms.totalRows), false);
-    for (std::int32_t r = 0; r < ms.totalRows; ++r) {
-        for (const Channel& c : ms.channels) {
+std::vector<bool> slowRowBits(const SyncTimeline& t) {
+    std::vector<bool> bits(static_cast<std::size_t>(t.totalRows), false);
+    for (std::int32_t r = 0; r < t.totalRows; ++r) {
+        for (const ChannelLayout& c : t.channels) {
             std::int64_t k = static_cast<std::int64_t>(c.rowStarts.size()) - 1;
             while (k >= 0 && c.rowStarts[k] > r) --k;
             if (k < 0) continue;
@@ -45,20 +50,20 @@ std::vector<bool> slowRowBits(const MusicSync& ms) {
     return bits;
 }
 
-void checkTimeline(const MusicSync& ms) {
-    CHECK(ms.rowsPerBeat >= 1 && ms.rowsPerBeat <= maxRowsPerBeat);
-    CHECK(ms.totalRows >= 0);
-    CHECK(ms.totalRows % ms.rowsPerBeat == 0);
-    CHECK(ms.rowHasValue.size() == static_cast<std::size_t>(ms.totalRows));
-    CHECK(ms.channelCount == static_cast<std::int32_t>(ms.channels.size()));
-    CHECK(ms.currentValues.size() == ms.channels.size());
-    CHECK(!ms.patterns.empty() && ms.patterns[0]->name == "emptypattern");
+void checkTimeline(const SyncFile& f, const SyncTimeline& t) {
+    CHECK(t.rowsPerBeat >= 1 && t.rowsPerBeat <= maxRowsPerBeat);
+    CHECK(t.totalRows >= 0);
+    CHECK(t.totalRows % t.rowsPerBeat == 0);
+    CHECK(t.rowHasValue.size() == static_cast<std::size_t>(t.totalRows));
+    CHECK(f.channelCount == static_cast<std::int32_t>(f.channels.size()));
+    CHECK(t.channels.size() == f.channels.size());
+    CHECK(!f.patterns.empty() && f.patterns[0]->name == "emptypattern");
 
     std::set<const Pattern*> patterns;
     std::int64_t rows = 0;
-    for (const auto& p : ms.patterns) {
+    for (const auto& p : f.patterns) {
         patterns.insert(p.get());
-        CHECK(roundHalfUp(p->resolution) == ms.rowsPerBeat);
+        CHECK(roundHalfUp(p->resolution) == t.rowsPerBeat);
         std::set<const SyncValue*> owned;
         for (const auto& v : p->owned) owned.insert(v.get());
         CHECK(owned.size() == p->owned.size());
@@ -69,59 +74,51 @@ void checkTimeline(const MusicSync& ms) {
         CHECK(used == owned);
         rows += static_cast<std::int64_t>(p->values.size());
     }
-    CHECK(ms.patterns[0]->values.size() == static_cast<std::size_t>(ms.rowsPerBeat));
+    CHECK(f.patterns[0]->values.size() == static_cast<std::size_t>(t.rowsPerBeat));
 
     std::int64_t channelRows = 0;
-    for (const Channel& c : ms.channels) {
+    for (std::size_t i = 0; i < t.channels.size(); ++i) {
+        const ChannelLayout& c = t.channels[i];
         CHECK(c.rowStarts.size() == c.placements.size());
-        CHECK(!c.repeat || (!c.placements.empty() && !c.placements[0]->values.empty()));
+        CHECK(!f.channels[i].repeat || (!c.placements.empty() && !c.placements[0]->values.empty()));
         std::int64_t acc = 0;
         for (std::size_t k = 0; k < c.placements.size(); ++k) {
             CHECK(patterns.count(c.placements[k]));
             CHECK(c.rowStarts[k] == acc);
             acc += static_cast<std::int64_t>(c.placements[k]->values.size());
         }
-        CHECK(acc >= ms.totalRows);
-        channelRows += ms.totalRows;
+        CHECK(acc >= t.totalRows);
+        channelRows += t.totalRows;
     }
     CHECK(channelRows <= maxChannelRows);
 
-    if (static_cast<std::int64_t>(ms.totalRows) * static_cast<std::int64_t>(ms.channels.size() + 1) <= 20000) {
-        CHECK(slowRowBits(ms) == ms.rowHasValue);
+    if (static_cast<std::int64_t>(t.totalRows) * static_cast<std::int64_t>(t.channels.size() + 1) <= 20000) {
+        CHECK(slowRowBits(t) == t.rowHasValue);
     }
 }
 
-void setSeconds(const MusicSync& ms, double seconds) {
-    audio::setPosition(ms.stream, audio::secondsToBytes(ms.stream, seconds));
+std::int32_t rowAt(const Sync& s, double seconds) {
+    return syncRowAt(static_cast<float>(seconds), s.file.bpm, s.timeline.rowsPerBeat);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    audio::selectClock(audio::Clock::Manual);
-    audio::initOutput(-1, 48000);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    MusicSync ms;
-    ms.stream = audio::createBlankStream(rate, 1, songFrames);
-    ms.streamOpen = true;
+    Sync s;
     std::vector<SyncWarning> warnings;
-    parseSync(reinterpret_cast<const char*>(data), size, '\t', ms, &warnings);
+    parseSync(reinterpret_cast<const char*>(data), size, '\t', songSeconds, s.file, s.timeline, &warnings);
     for (const SyncWarning& w : warnings) CHECK(!w.message.empty() && w.line >= 0);
-    checkTimeline(ms);
+    checkTimeline(s.file, s.timeline);
 
     // Play it: the start, the start-up seek, a few frames, a jump back.
-    startPlayback(ms);
-    setSeconds(ms, 0.0);
-    seekToSeconds(3.0f, ms);
+    rewindSyncPlayback(s.playback, s.timeline, s.file.channelCount);
+    CHECK(s.playback.currentValues.size() == s.file.channels.size());
+    rearmSyncPlayback(s.playback, s.timeline, rowAt(s, 0.0));
     for (double t : {3.0, 3.01, 3.2, 10.0, 10.0, 60.0, 60.0, 1.0, 1.0}) {
-        if (t == 1.0) seekToSeconds(1.0f, ms);
-        setSeconds(ms, t);
-        std::vector<const SyncValue*> values = advanceSync(ms);
-        CHECK(values.size() == ms.channels.size());
+        if (t == 1.0) rearmSyncPlayback(s.playback, s.timeline, rowAt(s, 60.0));
+        std::vector<const SyncValue*> values = advanceSyncTo(s.playback, s.timeline, rowAt(s, t));
+        CHECK(values.size() == s.file.channels.size());
     }
-    CHECK(ms.pendingRows.size() == ms.rowHasValue.size());
+    CHECK(s.playback.pendingRows.size() == s.timeline.rowHasValue.size());
     return 0;
 }

@@ -43,7 +43,7 @@ std::array<int, 2> project(double x, double y, double z) {
 
 TEST(OpeningSquaresImage, RectangleEightShowsItsColourAtItsProjectedCentre) {
     isFullscreen = false;
-    ASSERT_TRUE(openWindow()) << SDL_GetError();
+    ASSERT_TRUE(openWindow());
     glEnable(GL_TEXTURE_2D);
     std::string picture = testsupport::sourceDir() + "/data/Grafik/plim.png";
     ASSERT_NE(loadTexture(picture.c_str(), plimTexture), 0u);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "gldouble/gl_double.h"
+#include "support/gldouble/gl_double.h"
 #include "scenes/opening_squares.h"
-#include "shell/frametimer.h"
+#include "scenes/framedelta.h"
 #include "support/musicclock.h"
 #include "textures/textures.h"
 

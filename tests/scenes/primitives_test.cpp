@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "gldouble/gl_double.h"
+#include "support/gldouble/gl_double.h"
 #include "scenes/primitives.h"
 
 namespace {

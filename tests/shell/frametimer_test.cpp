@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/window.h"
-#include "scenes/startup.h"
+
 #include "shell/frametimer.h"
 
 namespace {

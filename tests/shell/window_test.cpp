@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "gldouble/gl_double.h"
+#include "support/gldouble/gl_double.h"
 #include "shell/window.h"
 
 namespace {
@@ -18,21 +18,16 @@ protected:
     }
 };
 
-SDL_Event windowEvent(Uint8 which, int data1 = 0, int data2 = 0) {
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = which;
-    e.window.data1 = data1;
-    e.window.data2 = data2;
+platform::Event event(platform::EventType type, int key = 0, int width = 0, int height = 0) {
+    platform::Event e;
+    e.type = type;
+    e.key = key;
+    e.width = width;
+    e.height = height;
     return e;
 }
 
-SDL_Event keyEvent(Uint32 type, SDL_Keycode key) {
-    SDL_Event e{};
-    e.type = type;
-    e.key.keysym.sym = key;
-    return e;
-}
+using platform::EventType;
 
 TEST_F(WindowTest, ViewportAndProjectionFollowTheSize) {
     resizeViewport(1280, 720);
@@ -63,33 +58,35 @@ TEST_F(WindowTest, ZeroHeightBecomesOne) {
 }
 
 TEST_F(WindowTest, MinimiseAndRestoreDriveIsActiveAndFocusLossDoesNot) {
-    EXPECT_EQ(handleWindowEvent(windowEvent(SDL_WINDOWEVENT_MINIMIZED)), WindowAction::None);
+    EXPECT_EQ(handleWindowEvent(event(EventType::Minimised)), WindowAction::None);
     EXPECT_FALSE(isActive);
-    handleWindowEvent(windowEvent(SDL_WINDOWEVENT_RESTORED));
+    handleWindowEvent(event(EventType::Restored));
     EXPECT_TRUE(isActive);
-    handleWindowEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST));
+    handleWindowEvent(event(EventType::Other));  // a focus change
     EXPECT_TRUE(isActive);
 }
 
 TEST_F(WindowTest, CloseAndQuitEndTheLoop) {
-    EXPECT_EQ(handleWindowEvent(windowEvent(SDL_WINDOWEVENT_CLOSE)), WindowAction::Quit);
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    EXPECT_EQ(handleWindowEvent(quit), WindowAction::Quit);
+    EXPECT_EQ(handleWindowEvent(event(EventType::Quit)), WindowAction::Quit);
+    EXPECT_EQ(handleWindowEvent(event(EventType::KeyDown, 'Q')), WindowAction::None);
 }
 
 TEST_F(WindowTest, KeysAreKeptByVirtualKeyCode) {
-    handleWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_ESCAPE));
+    handleWindowEvent(event(EventType::KeyDown, 0x1B));
     EXPECT_TRUE(keys[0x1B]);
-    handleWindowEvent(keyEvent(SDL_KEYDOWN, SDLK_a));
+    handleWindowEvent(event(EventType::KeyDown, 'A'));
     EXPECT_TRUE(keys['A']);
-    handleWindowEvent(keyEvent(SDL_KEYUP, SDLK_ESCAPE));
+    handleWindowEvent(event(EventType::KeyUp, 0x1B));
     EXPECT_FALSE(keys[0x1B]);
     EXPECT_TRUE(keys['A']);
+    // Keys without a code change nothing.
+    auto before = keys;
+    handleWindowEvent(event(EventType::KeyDown, 0));
+    EXPECT_EQ(keys, before);
 }
 
 TEST_F(WindowTest, SizeChangeSetsTheViewport) {
-    handleWindowEvent(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600));
+    handleWindowEvent(event(EventType::Resized, 0, 800, 600));
     EXPECT_EQ(gldouble::viewport(), (std::array<GLint, 4>{0, 0, 800, 600}));
     EXPECT_EQ(gldouble::calls()[3].args[1], 800.0 / 600.0);
 }

@@ -9,15 +9,15 @@ ManualMusic::ManualMusic(MusicSync& ms, double seconds, float bpm, float offset)
     audio::initOutput(-1, 48000);
     stream_ = audio::createBlankStream(48000, 2, static_cast<std::uint64_t>(seconds * 48000));
     ms_.stream = stream_;
-    ms_.bpm = bpm;
-    ms_.offset = offset;
+    ms_.file.bpm = bpm;
+    ms_.file.offset = offset;
 }
 
 ManualMusic::~ManualMusic() {
     audio::freeStream(stream_);
     ms_.stream = previous_;
-    ms_.bpm = 120.0f;
-    ms_.offset = 0.0f;
+    ms_.file.bpm = 120.0f;
+    ms_.file.offset = 0.0f;
 }
 
 void ManualMusic::setSeconds(double seconds) {
@@ -25,9 +25,9 @@ void ManualMusic::setSeconds(double seconds) {
 }
 
 void ManualMusic::setRow(int row) {
-    double rowSeconds = 60.0 / ms_.bpm / 4.0;
+    double rowSeconds = 60.0 / ms_.file.bpm / 4.0;
     // Rows truncate toward zero, so a negative row's middle lies below it.
-    setSeconds(ms_.offset + (row < 0 ? row - 0.5 : row + 0.5) * rowSeconds);
+    setSeconds(ms_.file.offset + (row < 0 ? row - 0.5 : row + 0.5) * rowSeconds);
 }
 
 }  // namespace testsupport

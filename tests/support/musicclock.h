@@ -3,7 +3,7 @@
 // clock, at a chosen music row.
 #include <cstdint>
 
-#include "musicsync/musicsync.h"
+#include "music/musicsync.h"
 
 namespace testsupport {
 

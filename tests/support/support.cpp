@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,7 +37,8 @@ std::string binaryDir() { return TARNWICK_BINARY_DIR; }
 std::string demoExecutable() { return binaryDir() + "/tarnwick"; }
 
 RunResult runProgram(const std::vector<std::string>& argv, const std::string& workDir,
-                     const std::vector<std::string>& extraEnv, double timeLimit, double interruptAfter) {
+                     const std::vector<std::string>& extraEnv, double timeLimit, double interruptAfter,
+                     int interruptSignal) {
     RunResult result;
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
@@ -49,6 +51,12 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
+        // A runner started in the background may ignore SIGINT; the program
+        // under test gets the defaults, as from a terminal.
+        for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
         close(outPipe[0]);
@@ -73,7 +81,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
     while (open > 0) {
         double t = elapsed();
         if (interruptAfter > 0 && !interrupted && t >= interruptAfter) {
-            kill(pid, SIGINT);
+            kill(pid, interruptSignal);
             interrupted = true;
         }
         if (!killed && t >= timeLimit) {
@@ -97,8 +105,12 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
     }
     int status = 0;
     for (;;) {
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) break;
+        rusage usage{};
+        pid_t done = wait4(pid, &status, WNOHANG, &usage);
+        if (done == pid) {
+            result.maxRssKb = usage.ru_maxrss;
+            break;
+        }
         if (!killed && elapsed() >= timeLimit) {
             kill(pid, SIGKILL);
             killed = true;
@@ -113,10 +125,10 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
 }
 
 RunResult runDemo(const std::string& workDir, double timeLimit, double interruptAfter,
-                  const std::vector<std::string>& extraEnv) {
+                  const std::vector<std::string>& extraEnv, int interruptSignal) {
     std::vector<std::string> env = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    return runProgram({demoExecutable(), "--windowed"}, workDir, env, timeLimit, interruptAfter);
+    return runProgram({demoExecutable(), "--windowed"}, workDir, env, timeLimit, interruptAfter, interruptSignal);
 }
 
 bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }

@@ -28,18 +28,21 @@ struct RunResult {
     std::string out;        // standard output
     std::string err;        // standard error
     double seconds = 0;     // wall time
+    long maxRssKb = 0;      // peak resident memory of the program, in KiB
 };
 
-// Runs argv in `workDir` with `extraEnv` ("NAME=value") added. After
-// `interruptAfter` seconds (if > 0) it sends SIGINT; at `timeLimit` seconds it
-// sends SIGKILL and reports a time-out.
+// Runs argv in `workDir` with `extraEnv` ("NAME=value") added, with every
+// signal at its default disposition (whatever the test runner ignores).
+// After `interruptAfter` seconds (if > 0) it sends `interruptSignal`; at
+// `timeLimit` seconds it sends SIGKILL and reports a time-out.
 RunResult runProgram(const std::vector<std::string>& argv, const std::string& workDir,
-                     const std::vector<std::string>& extraEnv, double timeLimit, double interruptAfter = 0);
+                     const std::vector<std::string>& extraEnv, double timeLimit, double interruptAfter = 0,
+                     int interruptSignal = 2 /* SIGINT */);
 
 // Runs the real demo executable headless (offscreen video, dummy audio,
 // windowed) in `workDir`.
 RunResult runDemo(const std::string& workDir, double timeLimit, double interruptAfter = 0,
-                  const std::vector<std::string>& extraEnv = {});
+                  const std::vector<std::string>& extraEnv = {}, int interruptSignal = 2 /* SIGINT */);
 
 std::string demoExecutable();
 std::string sourceDir();

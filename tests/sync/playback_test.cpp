@@ -24,9 +24,9 @@ std::string seqFile(const std::vector<std::string>& moreChannels = {},
 
 int seqValue(int row) { return row < 6 ? row + 1 : (row - 6) % 4 + 1; }
 
-int pendingCount(const MusicSync& ms) {
+int pendingCount(const Loaded& ms) {
     int n = 0;
-    for (bool b : ms.pendingRows) n += b;
+    for (bool b : ms.playback.pendingRows) n += b;
     return n;
 }
 
@@ -34,7 +34,7 @@ int valueOf(const SyncValue* v) { return v ? asInt(v) : 0; }
 
 // Two advances on a row, as a fast frame rate gives: the first computes it,
 // the second processes it.
-void twoAdvancesAt(MusicSync& ms, int row) {
+void twoAdvancesAt(Loaded& ms, int row) {
     setFrame(ms, row * rowFrames);
     advanceSync(ms);
     setFrame(ms, row * rowFrames + rowFrames / 2);
@@ -45,17 +45,17 @@ void twoAdvancesAt(MusicSync& ms, int row) {
 
 TEST(SyncPlayback, FirstAdvanceAtTheStartProcessesRowZeroOnly) {
     auto ms = load(seqFile(), 10.0);
-    ASSERT_EQ(ms->totalRows, 80);
+    ASSERT_EQ(ms->timeline.totalRows, 80);
     startPlayback(*ms);
-    EXPECT_EQ(ms->pendingRows, ms->rowHasValue);
-    EXPECT_EQ(ms->syncRow, 0);
+    EXPECT_EQ(ms->playback.pendingRows, ms->timeline.rowHasValue);
+    EXPECT_EQ(ms->playback.syncRow, 0);
 
     setFrame(*ms, 0);
     std::vector<const SyncValue*> result = advanceSync(*ms);
     ASSERT_EQ(result.size(), 1u);
     EXPECT_EQ(valueOf(result[0]), 1);
-    EXPECT_EQ(ms->currentValues[0], result[0]);
-    EXPECT_FALSE(ms->pendingRows[0]);
+    EXPECT_EQ(ms->playback.currentValues[0], result[0]);
+    EXPECT_FALSE(ms->playback.pendingRows[0]);
     EXPECT_EQ(pendingCount(*ms), 79);
 
     // Still at row 0: nothing more to do.
@@ -67,18 +67,18 @@ TEST(SyncPlayback, FirstAdvanceAtTheStartProcessesRowZeroOnly) {
 TEST(SyncPlayback, FastFramesProcessEachRowOnceOneFrameLate) {
     auto ms = load(seqFile(), 10.0);
     startPlayback(*ms);
-    std::vector<int> advancesOnRow(ms->totalRows, 0);
+    std::vector<int> advancesOnRow(ms->timeline.totalRows, 0);
     std::vector<int> processedRows;
     // 30 advances per row, through the first 20 rows.
     for (std::uint64_t frame = 0; frame < 20 * rowFrames; frame += rowFrames / 30) {
         setFrame(*ms, frame);
-        std::vector<bool> before = ms->pendingRows;
+        std::vector<bool> before = ms->playback.pendingRows;
         std::vector<const SyncValue*> result = advanceSync(*ms);
-        const int row = ms->syncRow;
+        const int row = ms->playback.syncRow;
         ++advancesOnRow[row];
         std::vector<int> done;
-        for (int r = 0; r < ms->totalRows; ++r) {
-            if (before[r] && !ms->pendingRows[r]) done.push_back(r);
+        for (int r = 0; r < ms->timeline.totalRows; ++r) {
+            if (before[r] && !ms->playback.pendingRows[r]) done.push_back(r);
         }
         if (done.empty()) {
             EXPECT_EQ(result[0], nullptr) << "frame " << frame;
@@ -89,7 +89,7 @@ TEST(SyncPlayback, FastFramesProcessEachRowOnceOneFrameLate) {
         // Row 0 is due at once; every later row waits for its second advance.
         EXPECT_EQ(advancesOnRow[row], row == 0 ? 1 : 2) << "row " << row;
         EXPECT_EQ(valueOf(result[0]), seqValue(row)) << "row " << row;
-        EXPECT_EQ(ms->currentValues[0], result[0]);
+        EXPECT_EQ(ms->playback.currentValues[0], result[0]);
         processedRows.push_back(row);
     }
     std::vector<int> expected;
@@ -101,26 +101,26 @@ TEST(SyncPlayback, JumpOverARowLeavesItPending) {
     auto ms = load(seqFile(), 10.0);
     startPlayback(*ms);
     for (int row = 0; row <= 5; ++row) twoAdvancesAt(*ms, row);
-    EXPECT_FALSE(ms->pendingRows[5]);
-    EXPECT_EQ(valueOf(ms->currentValues[0]), seqValue(5));
+    EXPECT_FALSE(ms->playback.pendingRows[5]);
+    EXPECT_EQ(valueOf(ms->playback.currentValues[0]), seqValue(5));
 
     // From 5 to 7: the advance that computes 7 starts at 5, which is done.
     setFrame(*ms, 7 * rowFrames);
     std::vector<const SyncValue*> result = advanceSync(*ms);
-    EXPECT_EQ(ms->syncRow, 7);
+    EXPECT_EQ(ms->playback.syncRow, 7);
     EXPECT_EQ(result[0], nullptr);
-    EXPECT_TRUE(ms->pendingRows[6]);
-    EXPECT_TRUE(ms->pendingRows[7]);
+    EXPECT_TRUE(ms->playback.pendingRows[6]);
+    EXPECT_TRUE(ms->playback.pendingRows[7]);
 
     // The next one starts at 7 and processes it.
     result = advanceSync(*ms);
     EXPECT_EQ(valueOf(result[0]), seqValue(7));
-    EXPECT_FALSE(ms->pendingRows[7]);
+    EXPECT_FALSE(ms->playback.pendingRows[7]);
 
     twoAdvancesAt(*ms, 8);
-    EXPECT_FALSE(ms->pendingRows[8]);
-    EXPECT_EQ(valueOf(ms->currentValues[0]), seqValue(8));
-    EXPECT_TRUE(ms->pendingRows[6]) << "row 6 is never processed";
+    EXPECT_FALSE(ms->playback.pendingRows[8]);
+    EXPECT_EQ(valueOf(ms->playback.currentValues[0]), seqValue(8));
+    EXPECT_TRUE(ms->playback.pendingRows[6]) << "row 6 is never processed";
 }
 
 TEST(SyncPlayback, StartupSeekCatchesUpOnTheRunFromRowZero) {
@@ -128,10 +128,10 @@ TEST(SyncPlayback, StartupSeekCatchesUpOnTheRunFromRowZero) {
     startPlayback(*ms);
     seekToSeconds(10 * 0.125f, *ms);
     std::vector<const SyncValue*> result = advanceSync(*ms);
-    EXPECT_EQ(ms->syncRow, 10);
-    for (int r = 0; r < 12; ++r) EXPECT_EQ(ms->pendingRows[r], r > 10) << "row " << r;
+    EXPECT_EQ(ms->playback.syncRow, 10);
+    for (int r = 0; r < 12; ++r) EXPECT_EQ(ms->playback.pendingRows[r], r > 10) << "row " << r;
     EXPECT_EQ(valueOf(result[0]), seqValue(10));
-    EXPECT_EQ(ms->channels[0].placementIndex, 3);  // a b a [a]: starts 0 4 6 10
+    EXPECT_EQ(ms->playback.placementIndex[0], 3);  // a b a [a]: starts 0 4 6 10
 
     // A row without any value ends the run.
     auto gap = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t4", "t\tINTEGER", "g\t1\t2\t3\t\t5\t6\t7\t8",
@@ -141,36 +141,36 @@ TEST(SyncPlayback, StartupSeekCatchesUpOnTheRunFromRowZero) {
     seekToSeconds(10 * 0.125f, *gap);
     result = advanceSync(*gap);
     EXPECT_EQ(valueOf(result[0]), 3);
-    for (int r = 0; r < 12; ++r) EXPECT_EQ(gap->pendingRows[r], r > 2 && r != 3 && r != 11) << "row " << r;
+    for (int r = 0; r < 12; ++r) EXPECT_EQ(gap->playback.pendingRows[r], r > 2 && r != 3 && r != 11) << "row " << r;
 
     // The next advance starts at the new row.
     result = advanceSync(*gap);
     EXPECT_EQ(valueOf(result[0]), 3);  // row 10 is the third row of the second g
-    EXPECT_FALSE(gap->pendingRows[10]);
-    EXPECT_TRUE(gap->pendingRows[4]);
+    EXPECT_FALSE(gap->playback.pendingRows[10]);
+    EXPECT_TRUE(gap->playback.pendingRows[4]);
 }
 
 TEST(SyncPlayback, SeekRearmsFromThePositionBeforeTheJump) {
     auto ms = load(seqFile(), 10.0);
     startPlayback(*ms);
     for (int row = 0; row <= 12; ++row) twoAdvancesAt(*ms, row);
-    for (int r = 0; r <= 12; ++r) EXPECT_FALSE(ms->pendingRows[r]);
+    for (int r = 0; r <= 12; ++r) EXPECT_FALSE(ms->playback.pendingRows[r]);
 
     // Backwards to row 2: rows from 12 on are armed again, earlier ones not.
-    ms->channels[0].placementIndex = 0;
+    ms->playback.placementIndex[0] = 0;
     seekToSeconds(2 * 0.125f, *ms);
-    EXPECT_FALSE(ms->pendingRows[11]);
-    EXPECT_TRUE(ms->pendingRows[12]);
+    EXPECT_FALSE(ms->playback.pendingRows[11]);
+    EXPECT_TRUE(ms->playback.pendingRows[12]);
     // Re-indexed from the row of the last advance, 12: placements start at
     // 0 4 6 10 14, so the fourth holds it.
-    EXPECT_EQ(ms->channels[0].placementIndex, 3);
+    EXPECT_EQ(ms->playback.placementIndex[0], 3);
 }
 
 TEST(SyncPlayback, EmptyCellsKeepTheCurrentValue) {
     auto ms = load(seqFile({"sparse\ts", "f\t0", "silent\temptypattern", "f\t1"},
                            {"r\t4", "t\tINTEGER", "s\t7\t\t\t9"}),
                    10.0);
-    ASSERT_EQ(ms->channels.size(), 3u);
+    ASSERT_EQ(ms->file.channels.size(), 3u);
     startPlayback(*ms);
     const int expected[] = {7, 7, 7, 9, 9, 9, 9, 9};
     for (int row = 0; row < 8; ++row) {
@@ -185,29 +185,28 @@ TEST(SyncPlayback, EmptyCellsKeepTheCurrentValue) {
         ASSERT_EQ(result.size(), 3u);
         EXPECT_EQ(valueOf(result[0]), seqValue(row));
         EXPECT_EQ(valueOf(result[1]), row == 0 || row == 3 ? expected[row] : 0) << "row " << row;
-        EXPECT_EQ(valueOf(ms->currentValues[1]), expected[row]) << "row " << row;
+        EXPECT_EQ(valueOf(ms->playback.currentValues[1]), expected[row]) << "row " << row;
         // A channel only on empty cells never gets a value.
         EXPECT_EQ(result[2], nullptr);
-        EXPECT_EQ(ms->currentValues[2], nullptr);
+        EXPECT_EQ(ms->playback.currentValues[2], nullptr);
     }
 }
 
 TEST(SyncPlayback, RowsPastTheSongAreNeverProcessed) {
     // 1 s at 120 bpm: 2 beats, 8 rows; the position can reach row 8.
     auto ms = load(seqFile(), 1.0);
-    ASSERT_EQ(ms->totalRows, 8);
+    ASSERT_EQ(ms->timeline.totalRows, 8);
     startPlayback(*ms);
     for (int row = 0; row < 8; ++row) twoAdvancesAt(*ms, row);
     EXPECT_EQ(pendingCount(*ms), 0);
     setFrame(*ms, 48000);
     advanceSync(*ms);
-    EXPECT_EQ(ms->syncRow, 8);
+    EXPECT_EQ(ms->playback.syncRow, 8);
     EXPECT_EQ(advanceSync(*ms)[0], nullptr);
-    EXPECT_EQ(ms->pendingRows.size(), 8u);
+    EXPECT_EQ(ms->playback.pendingRows.size(), 8u);
 
     // With nothing loaded there is nothing to advance.
-    useManualClock();
-    MusicSync empty;
+    Loaded empty;
     startPlayback(empty);
     EXPECT_TRUE(advanceSync(empty).empty());
 }

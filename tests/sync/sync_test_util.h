@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the sync tests: sync files built from rows of fields, and music
-// objects on a manual-clock stream of a chosen length.
+// Shared by the sync tests: sync files built from rows of fields, read and
+// laid out on a song of a chosen length. No audio is involved.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "musicsync/musicsync.h"
-#include "musicsync/syncfile.h"
+#include "sync/playback.h"
+#include "sync/reader.h"
 
 namespace synctest {
 
 inline constexpr std::uint32_t rate = 48000;
-inline constexpr std::uint64_t frameBytes = 8;  // two float channels
 
 // Lines of tab-separated fields, each ended by CR LF.
 inline std::string crlf(const std::vector<std::string>& lines) {
@@ -29,27 +28,49 @@ inline std::string exampleFile() {
                  "fade\t0\t\t\t1", "CHANNELS", "main\tfade\tfade", "repeat\t1"});
 }
 
-inline void useManualClock() {
-    audio::selectClock(audio::Clock::Manual);
-    audio::initOutput(-1, rate);
+// A sync file read, laid out, and ready to play, with a music position
+// that the test sets itself (in sample frames at 48 kHz).
+struct Loaded {
+    SyncFile file;
+    SyncTimeline timeline;
+    SyncPlayback playback;
+    std::uint64_t frame = 0;
+};
+
+// `text` parsed and laid out on a song of `seconds`.
+inline std::unique_ptr<Loaded> load(const std::string& text, double seconds,
+                                    std::vector<SyncWarning>* warnings = nullptr) {
+    auto s = std::make_unique<Loaded>();
+    parseSync(text.data(), text.size(), '\t', static_cast<float>(seconds), s->file, s->timeline, warnings);
+    return s;
 }
 
-// A music object whose stream lasts `seconds`, with `text` parsed into it.
-inline std::unique_ptr<MusicSync> load(const std::string& text, double seconds,
-                                       std::vector<SyncWarning>* warnings = nullptr) {
-    useManualClock();
-    auto ms = std::make_unique<MusicSync>();
-    ms->stream = audio::createBlankStream(rate, 2, static_cast<std::uint64_t>(std::llround(seconds * rate)));
-    ms->streamOpen = true;
-    parseSync(text.data(), text.size(), '\t', *ms, warnings);
-    return ms;
+// Playback from the start, as the music starting does.
+inline void startPlayback(Loaded& s) { rewindSyncPlayback(s.playback, s.timeline, s.file.channelCount); }
+
+// Puts the music at an exact sample frame.
+inline void setFrame(Loaded& s, std::uint64_t frame) { s.frame = frame; }
+
+// The sync row of the music position, as the music clock gives it (seconds
+// rounded to float).
+inline std::int32_t currentRow(const Loaded& s) {
+    return syncRowAt(static_cast<float>(static_cast<double>(s.frame) / rate), s.file.bpm, s.timeline.rowsPerBeat);
 }
 
-// Puts the manual clock at an exact sample frame.
-inline void setFrame(const MusicSync& ms, std::uint64_t frame) { audio::setPosition(ms.stream, frame * frameBytes); }
+// One frame's advance at the music position.
+inline std::vector<const SyncValue*> advanceSync(Loaded& s) {
+    return advanceSyncTo(s.playback, s.timeline, currentRow(s));
+}
 
-inline const Pattern* findPattern(const MusicSync& ms, const std::string& name) {
-    for (const auto& p : ms.patterns) {
+// A jump of the music, as the start-up makes: re-arm, then move (down to a
+// whole sample frame).
+inline void seekToSeconds(float target, Loaded& s) {
+    rearmSyncPlayback(s.playback, s.timeline, currentRow(s));
+    s.frame = static_cast<std::uint64_t>(static_cast<double>(target) * rate);
+}
+
+inline const Pattern* findPattern(const Loaded& s, const std::string& name) {
+    for (const auto& p : s.file.patterns) {
         if (p->name == name) return p.get();
     }
     return nullptr;

@@ -13,7 +13,7 @@ namespace {
 Pattern makePattern(float resolution, int rows, const std::set<int>& empty = {}) {
     Pattern p;
     p.name = "p";
-    p.type = "INTEGER";
+    p.type = ValueType::Integer;
     p.resolution = resolution;
     for (int i = 0; i < rows; ++i) {
         if (empty.count(i)) {
@@ -117,7 +117,7 @@ TEST(SyncTimeline, FractionalResolutionsBecomeWholeGrids) {
         std::vector<SyncWarning> warnings;
         auto ms = load(patternsFile({{c.resolution, c.cells}}), 0.0, &warnings);
         EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
-        EXPECT_EQ(ms->rowsPerBeat, c.rowsPerBeat) << c.resolution;
+        EXPECT_EQ(ms->timeline.rowsPerBeat, c.rowsPerBeat) << c.resolution;
         const Pattern* p = findPattern(*ms, "p0");
         ASSERT_TRUE(p);
         std::vector<int> rows;
@@ -125,53 +125,50 @@ TEST(SyncTimeline, FractionalResolutionsBecomeWholeGrids) {
         EXPECT_EQ(rows, c.rows) << c.resolution;
         EXPECT_EQ(std::lround(p->resolution), c.rowsPerBeat);
         // The built-in pattern always lasts one beat.
-        EXPECT_EQ(ms->patterns[0]->values.size(), static_cast<std::size_t>(c.rowsPerBeat));
+        EXPECT_EQ(ms->file.patterns[0]->values.size(), static_cast<std::size_t>(c.rowsPerBeat));
     }
 }
 
 TEST(SyncTimeline, CommonResolutionIsTheLeastCommonMultiple) {
     auto ms = load(patternsFile({{"1", "\t1"}, {"2", "\t1"}, {"4", "\t1"}}), 0.0);
-    EXPECT_EQ(ms->rowsPerBeat, 4);
+    EXPECT_EQ(ms->timeline.rowsPerBeat, 4);
     ms = load(patternsFile({{"1", "\t1"}, {"2", "\t1"}, {"4", "\t1"}, {"3", "\t1"}}), 0.0);
-    EXPECT_EQ(ms->rowsPerBeat, 12);
-    for (const auto& p : ms->patterns) EXPECT_EQ(p->resolution, 12.0f) << p->name;
+    EXPECT_EQ(ms->timeline.rowsPerBeat, 12);
+    for (const auto& p : ms->file.patterns) EXPECT_EQ(p->resolution, 12.0f) << p->name;
     ms = load(patternsFile({}), 0.0);
-    EXPECT_EQ(ms->rowsPerBeat, 1);
+    EXPECT_EQ(ms->timeline.rowsPerBeat, 1);
 }
 
 TEST(SyncTimeline, SongLengthIsRoundedToWholeBeats) {
-    EXPECT_EQ(load(patternsFile({}), 100.0)->totalRows, 200);
-    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 100.0)->totalRows, 800);
-    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 100.3)->totalRows, 804);
-    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 100.24)->totalRows, 800);
-    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 0.2)->totalRows, 0);
-    // Without a stream the song has no rows.
-    useManualClock();
-    MusicSync ms;
-    std::string text = patternsFile({{"4", "\t1"}});
-    parseSync(text.data(), text.size(), '\t', ms);
-    EXPECT_EQ(ms.totalRows, 0);
+    EXPECT_EQ(load(patternsFile({}), 100.0)->timeline.totalRows, 200);
+    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 100.0)->timeline.totalRows, 800);
+    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 100.3)->timeline.totalRows, 804);
+    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 100.24)->timeline.totalRows, 800);
+    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 0.2)->timeline.totalRows, 0);
+    // A song of no length has no rows.
+    EXPECT_EQ(load(patternsFile({{"4", "\t1"}}), 0.0)->timeline.totalRows, 0);
 }
 
 TEST(SyncTimeline, ExampleFileWithASixtySecondSong) {
     std::vector<SyncWarning> warnings;
     auto ms = load(exampleFile(), 60.0, &warnings);
     EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
-    EXPECT_EQ(ms->rowsPerBeat, 4);
-    EXPECT_EQ(ms->totalRows, 500);
-    EXPECT_EQ(ms->patterns[0]->values, (std::vector<const SyncValue*>(4, nullptr)));
+    EXPECT_EQ(ms->timeline.rowsPerBeat, 4);
+    EXPECT_EQ(ms->timeline.totalRows, 500);
+    EXPECT_EQ(ms->file.patterns[0]->values, (std::vector<const SyncValue*>(4, nullptr)));
     const Pattern* fade = findPattern(*ms, "fade");
     ASSERT_EQ(fade->values.size(), 4u);
-    const Channel& main = ms->channels[0];
+    const ChannelLayout& main = ms->timeline.channels[0];
     ASSERT_EQ(main.placements.size(), 125u);
     ASSERT_EQ(main.rowStarts.size(), 125u);
     for (int k = 0; k < 125; ++k) {
         EXPECT_EQ(main.placements[k], fade);
         EXPECT_EQ(main.rowStarts[k], 4 * k);
     }
-    ASSERT_EQ(ms->rowHasValue.size(), 500u);
-    for (int r = 0; r < 500; ++r) EXPECT_EQ(ms->rowHasValue[r], r % 4 == 0 || r % 4 == 3) << "row " << r;
-    EXPECT_EQ(ms->currentValues, (std::vector<const SyncValue*>(1, nullptr)));
+    ASSERT_EQ(ms->timeline.rowHasValue.size(), 500u);
+    for (int r = 0; r < 500; ++r) EXPECT_EQ(ms->timeline.rowHasValue[r], r % 4 == 0 || r % 4 == 3) << "row " << r;
+    startPlayback(*ms);
+    EXPECT_EQ(ms->playback.currentValues, (std::vector<const SyncValue*>(1, nullptr)));
 }
 
 TEST(SyncTimeline, ChannelsAreFilledToTheEndOfTheSong) {
@@ -179,15 +176,15 @@ TEST(SyncTimeline, ChannelsAreFilledToTheEndOfTheSong) {
     auto ms = load(patternsFile({{"4", "\t1\t2\t3\t4\t5\t6"}, {"4", "\t7\t8"}, {"4", ""}},
                                 {"loops\tp0\tp2\tp1", "f\t1", "waits\tp0\tp2\tp1", "f\t0", "nothing", "f\t0"}),
                    10.0);
-    ASSERT_EQ(ms->totalRows, 80);
+    ASSERT_EQ(ms->timeline.totalRows, 80);
     const Pattern* a = findPattern(*ms, "p0");
     const Pattern* b = findPattern(*ms, "p1");
     const Pattern* z = findPattern(*ms, "p2");
-    const Pattern* e = ms->patterns[0].get();
-    ASSERT_EQ(ms->channels.size(), 3u);
+    const Pattern* e = ms->file.patterns[0].get();
+    ASSERT_EQ(ms->file.channels.size(), 3u);
 
     // A repeating channel loops its first pattern only.
-    const Channel& loops = ms->channels[0];
+    const ChannelLayout& loops = ms->timeline.channels[0];
     ASSERT_GE(loops.placements.size(), 3u);
     EXPECT_EQ(loops.placements[0], a);
     EXPECT_EQ(loops.placements[1], z);
@@ -200,21 +197,21 @@ TEST(SyncTimeline, ChannelsAreFilledToTheEndOfTheSong) {
     EXPECT_EQ(loops.rowStarts.back(), 74);
 
     // Other channels wait out the song one beat at a time.
-    const Channel& waits = ms->channels[1];
+    const ChannelLayout& waits = ms->timeline.channels[1];
     EXPECT_EQ(waits.rowStarts[3], 8);
     EXPECT_EQ(waits.placements.size(), 3u + 18u);
     for (std::size_t k = 3; k < waits.placements.size(); ++k) EXPECT_EQ(waits.placements[k], e);
 
-    const Channel& nothing = ms->channels[2];
+    const ChannelLayout& nothing = ms->timeline.channels[2];
     EXPECT_EQ(nothing.placements, std::vector<const Pattern*>(20, e));
 
-    for (const Channel& c : ms->channels) {
+    for (const ChannelLayout& c : ms->timeline.channels) {
         ASSERT_EQ(c.rowStarts.size(), c.placements.size());
         EXPECT_EQ(c.rowStarts[0], 0);
         for (std::size_t k = 1; k < c.placements.size(); ++k) {
             EXPECT_EQ(c.rowStarts[k], c.rowStarts[k - 1] + static_cast<std::int32_t>(c.placements[k - 1]->values.size()));
         }
-        EXPECT_GE(c.rowStarts.back() + static_cast<std::int32_t>(c.placements.back()->values.size()), ms->totalRows);
+        EXPECT_GE(c.rowStarts.back() + static_cast<std::int32_t>(c.placements.back()->values.size()), ms->timeline.totalRows);
     }
 }
 
@@ -223,16 +220,16 @@ TEST(SyncTimeline, RowBitsOnlyWherePlacedCellsHoldValues) {
     auto ms = load(patternsFile({{"4", "\t1\t\t1"}, {"4", "\t\t1"}, {"4", "\t\t\t\t"}},
                                 {"a\tp0\tp0", "f\t0", "b\tp2\tp1\tp1", "f\t0", "c\temptypattern", "f\t1"}),
                    4.0);
-    ASSERT_EQ(ms->totalRows, 32);
+    ASSERT_EQ(ms->timeline.totalRows, 32);
     std::vector<int> set;
-    for (int r = 0; r < ms->totalRows; ++r) {
-        if (ms->rowHasValue[r]) set.push_back(r);
+    for (int r = 0; r < ms->timeline.totalRows; ++r) {
+        if (ms->timeline.rowHasValue[r]) set.push_back(r);
     }
     // a: 0, 2 and 3, 5; b (p2 has no rows): 1 and 3.
     EXPECT_EQ(set, (std::vector<int>{0, 1, 2, 3, 5}));
 
     // A channel only on empty cells sets nothing.
     ms = load(patternsFile({}, {"c\temptypattern", "f\t1", "d", "f\t0"}), 4.0);
-    ASSERT_EQ(ms->rowHasValue.size(), 8u);
-    EXPECT_EQ(ms->rowHasValue, std::vector<bool>(8, false));
+    ASSERT_EQ(ms->timeline.rowHasValue.size(), 8u);
+    EXPECT_EQ(ms->timeline.rowHasValue, std::vector<bool>(8, false));
 }

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <set>
 
-#include "gldouble/gl_double.h"
-#include "musicsync/musicsync.h"
+#include "support/gldouble/gl_double.h"
+#include "common/loadstatus.h"
 #include "support/demodata.h"
 #include "support/support.h"
 #include "textures/textures.h"
@@ -26,42 +26,6 @@ public:
 private:
     std::filesystem::path previous_;
 };
-
-std::vector<Texture*> allTextures() {
-    std::vector<Texture*> all = {&bordTexture, &endTexture, &bakTexture, &plimTexture, &logoTexture, &bord2Texture};
-    for (Texture& t : greetTextures) all.push_back(&t);
-    return all;
-}
-
-TEST(Textures, AMissingImageSetsLoadFailedWhileTheOthersLoad) {
-    TempDir dir;
-    ASSERT_TRUE(testsupport::makeDemoData(dir.path()));
-    std::filesystem::remove(dir.file("data/Grafik/end.png"));
-    InFolder in(dir.path());
-    gldouble::reset();
-    loadFailed = false;
-    for (Texture* t : allTextures()) *t = Texture{};
-
-    loadTexture(bordPath, bordTexture);
-    loadTexture(endPath, endTexture);
-    loadTexture(bakPath, bakTexture);
-    loadSceneResources();
-
-    EXPECT_TRUE(loadFailed);
-    EXPECT_EQ(endTexture.glName, 0u);
-    EXPECT_EQ(endTexture.pixels, nullptr);
-    std::set<GLuint> names;
-    for (Texture* t : allTextures())
-        if (t != &endTexture) {
-            EXPECT_NE(t->glName, 0u);
-            names.insert(t->glName);
-        }
-    EXPECT_EQ(names.size(), 15u);  // bord.png twice, as two textures
-    EXPECT_EQ(gldouble::countCalls("glTexImage2D"), 15);
-    // After the last load the closing line's texture stays bound.
-    EXPECT_EQ(gldouble::boundTexture(), greetTextures[9].glName);
-    loadFailed = false;
-}
 
 struct Converted {
     const char* name;

@@ -6,7 +6,7 @@
 
 #include <lodepng.h>
 
-#include "scenes/font8x8.h"
+#include "common/font8x8.h"
 
 Rgba rgb(int r, int g, int b, float a) { return Rgba{r / 255.0f, g / 255.0f, b / 255.0f, a}; }
 

@@ -8,14 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "musicsync/musicsync.h"
-#include "musicsync/syncfile.h"
+#include "common/warnings.h"
+#include "music/musicsync.h"
+#include "scenes/schedule.h"
+#include "sync/reader.h"
 
 namespace {
 
-// The last music row the demo draws; it ends once the row passes it.
-constexpr std::int32_t lastShownRow = 753;
-constexpr std::uint32_t blankRate = 48000;
 
 const char* usageText =
     "usage: tarnwick-sync FILE [--music MP3 | --length SECONDS] [--json]\n"
@@ -37,14 +36,6 @@ const char* usageText =
 int usageError(const std::string& message) {
     std::fprintf(stderr, "tarnwick-sync: %s\n%s", message.c_str(), usageText);
     return 2;
-}
-
-std::string number(double value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
 }
 
 // Length of the UTF-8 sequence at s[i], or 0 when it is not a valid one.
@@ -82,14 +73,14 @@ std::string jsonString(const std::string& s) {
 }
 
 std::string jsonNumber(double value) {
-    return std::isfinite(value) ? number(value) : jsonString(number(value));
+    return std::isfinite(value) ? formatNumber(value) : jsonString(formatNumber(value));
 }
 
 std::string valueText(const SyncValue* v, bool json) {
     if (!v) return json ? "null" : ".";
     if (const bool* b = std::get_if<bool>(&v->data)) return json ? (*b ? "true" : "false") : (*b ? "1" : "0");
     if (const std::int32_t* i = std::get_if<std::int32_t>(&v->data)) return std::to_string(*i);
-    if (const float* f = std::get_if<float>(&v->data)) return json ? jsonNumber(*f) : number(*f);
+    if (const float* f = std::get_if<float>(&v->data)) return json ? jsonNumber(*f) : formatNumber(*f);
     return jsonString(std::get<std::string>(v->data));
 }
 
@@ -101,28 +92,26 @@ struct Report {
     std::vector<SyncWarning> warnings;
 };
 
-std::string where(const Report& r, int line) {
-    return line > 0 ? r.file + ":" + std::to_string(line) : r.file;
-}
-
-void printText(const MusicSync& ms, const Report& r) {
+void printText(const SyncFile& file, const SyncTimeline& timeline, const Report& r) {
     std::printf("%s\n", r.file.c_str());
-    std::printf("  header         %s\n", ms.headerText.c_str());
-    std::printf("  bpm            %s\n", number(ms.bpm).c_str());
-    std::printf("  offset         %s s\n", number(ms.offset).c_str());
-    std::printf("  rows per beat  %d\n", ms.rowsPerBeat);
-    std::printf("  song           %s s, %d sync rows%s\n", number(r.lengthSeconds).c_str(), ms.totalRows,
+    std::printf("  header         %s\n", file.headerText.c_str());
+    std::printf("  bpm            %s\n", formatNumber(file.bpm).c_str());
+    std::printf("  offset         %s s\n", formatNumber(file.offset).c_str());
+    std::printf("  rows per beat  %d\n", timeline.rowsPerBeat);
+    std::printf("  song           %s s, %d sync rows%s\n", formatNumber(r.lengthSeconds).c_str(), timeline.totalRows,
                 r.haveLength ? "" : " (no --music or --length given)");
-    std::printf("patterns (%zu)\n", ms.patterns.size());
-    for (const auto& p : ms.patterns) {
-        std::printf("  %s  %s  resolution %s  %zu rows:", p->name.c_str(), p->type.c_str(),
-                    number(p->resolution).c_str(), p->values.size());
+    std::printf("patterns (%zu)\n", file.patterns.size());
+    for (const auto& p : file.patterns) {
+        std::printf("  %s  %s  resolution %s  %zu rows:", p->name.c_str(), p->typeText.c_str(),
+                    formatNumber(p->resolution).c_str(), p->values.size());
         for (const SyncValue* v : p->values) std::printf(" %s", valueText(v, false).c_str());
         std::printf("\n");
     }
-    std::printf("channels (%zu)\n", ms.channels.size());
-    for (const Channel& c : ms.channels) {
-        std::printf("  %s  %s  %zu placements:", c.name.c_str(), c.repeat ? "repeat" : "no repeat",
+    std::printf("channels (%zu)\n", file.channels.size());
+    for (std::size_t i = 0; i < file.channels.size(); ++i) {
+        const Channel& f = file.channels[i];
+        const ChannelLayout& c = timeline.channels[i];
+        std::printf("  %s  %s  %zu placements:", f.name.c_str(), f.repeat ? "repeat" : "no repeat",
                     c.placements.size());
         // Runs of one pattern are shown once, with their count and first row.
         for (std::size_t k = 0; k < c.placements.size();) {
@@ -136,45 +125,46 @@ void printText(const MusicSync& ms, const Report& r) {
         std::printf("\n");
     }
     if (r.haveLength) {
-        if (r.endRow > lastShownRow) {
+        if (r.endRow > lastDemoRow) {
             std::printf("music: ends at music row %d, so the demo ends by itself (after row %d)\n", r.endRow,
-                        lastShownRow);
+                        lastDemoRow);
         } else {
             std::printf("music: ends at music row %d, before row %d: the demo would not reach its end\n",
-                        r.endRow, lastShownRow + 1);
+                        r.endRow, lastDemoRow + 1);
         }
     }
     std::printf("warnings (%zu)\n", r.warnings.size());
-    for (const SyncWarning& w : r.warnings) std::printf("  %s: %s\n", where(r, w.line).c_str(), w.message.c_str());
+    for (const SyncWarning& w : r.warnings) std::printf("  %s: %s\n", warningPlace(r.file, w.line).c_str(), w.message.c_str());
 }
 
-void printJson(const MusicSync& ms, const Report& r) {
+void printJson(const SyncFile& file, const SyncTimeline& timeline, const Report& r) {
     std::string out = "{";
-    out += "\"headerText\":" + jsonString(ms.headerText);
-    out += ",\"bpm\":" + jsonNumber(ms.bpm);
-    out += ",\"offset\":" + jsonNumber(ms.offset);
-    out += ",\"rowsPerBeat\":" + std::to_string(ms.rowsPerBeat);
-    out += ",\"totalRows\":" + std::to_string(ms.totalRows);
-    out += ",\"channelCount\":" + std::to_string(ms.channelCount);
+    out += "\"headerText\":" + jsonString(file.headerText);
+    out += ",\"bpm\":" + jsonNumber(file.bpm);
+    out += ",\"offset\":" + jsonNumber(file.offset);
+    out += ",\"rowsPerBeat\":" + std::to_string(timeline.rowsPerBeat);
+    out += ",\"totalRows\":" + std::to_string(timeline.totalRows);
+    out += ",\"channelCount\":" + std::to_string(file.channelCount);
     if (r.haveLength) {
         out += ",\"lengthSeconds\":" + jsonNumber(r.lengthSeconds);
         out += ",\"musicEndRow\":" + std::to_string(r.endRow);
-        out += std::string(",\"musicLastsPastEnd\":") + (r.endRow > lastShownRow ? "true" : "false");
+        out += std::string(",\"musicLastsPastEnd\":") + (r.endRow > lastDemoRow ? "true" : "false");
     }
     out += ",\"patterns\":[";
-    for (std::size_t i = 0; i < ms.patterns.size(); ++i) {
-        const Pattern& p = *ms.patterns[i];
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
+        const Pattern& p = *file.patterns[i];
         out += i ? ",{" : "{";
-        out += "\"name\":" + jsonString(p.name) + ",\"type\":" + jsonString(p.type) +
+        out += "\"name\":" + jsonString(p.name) + ",\"type\":" + jsonString(p.typeText) +
                ",\"resolution\":" + jsonNumber(p.resolution) + ",\"values\":[";
         for (std::size_t k = 0; k < p.values.size(); ++k) out += (k ? "," : "") + valueText(p.values[k], true);
         out += "]}";
     }
     out += "],\"channels\":[";
-    for (std::size_t i = 0; i < ms.channels.size(); ++i) {
-        const Channel& c = ms.channels[i];
+    for (std::size_t i = 0; i < file.channels.size(); ++i) {
+        const Channel& f = file.channels[i];
+        const ChannelLayout& c = timeline.channels[i];
         out += i ? ",{" : "{";
-        out += "\"name\":" + jsonString(c.name) + ",\"repeat\":" + (c.repeat ? "true" : "false") + ",\"placements\":[";
+        out += "\"name\":" + jsonString(f.name) + ",\"repeat\":" + (f.repeat ? "true" : "false") + ",\"placements\":[";
         for (std::size_t k = 0; k < c.placements.size(); ++k) out += (k ? "," : "") + jsonString(c.placements[k]->name);
         out += "],\"rowStarts\":[";
         for (std::size_t k = 0; k < c.rowStarts.size(); ++k) out += (k ? "," : "") + std::to_string(c.rowStarts[k]);
@@ -182,8 +172,8 @@ void printJson(const MusicSync& ms, const Report& r) {
     }
     out += "],\"rowsWithValue\":[";
     bool first = true;
-    for (std::size_t row = 0; row < ms.rowHasValue.size(); ++row) {
-        if (!ms.rowHasValue[row]) continue;
+    for (std::size_t row = 0; row < timeline.rowHasValue.size(); ++row) {
+        if (!timeline.rowHasValue[row]) continue;
         out += (first ? "" : ",") + std::to_string(row);
         first = false;
     }
@@ -223,9 +213,6 @@ int main(int argc, char** argv) {
     }
     if (file.empty()) return usageError("no sync file given");
 
-    audio::selectClock(audio::Clock::Manual);
-    audio::initOutput(-1, blankRate);
-    MusicSync ms;
     Report report;
     report.file = file;
     if (haveLength) {
@@ -235,29 +222,32 @@ int main(int argc, char** argv) {
         if (length.empty() || *end != '\0' || errno != 0 || !(seconds >= 0.0 && seconds <= 1e7)) {
             return usageError("--length needs a number of seconds from 0 to 10000000, not \"" + length + "\"");
         }
-        ms.stream = audio::createBlankStream(blankRate, 2, static_cast<std::uint64_t>(std::llround(seconds * blankRate)));
-        ms.streamOpen = true;
+        report.lengthSeconds = static_cast<float>(seconds);
     } else if (haveMusic) {
+        // Only the length is needed: the stream is opened on the manual clock,
+        // which plays nothing.
+        audio::selectClock(audio::Clock::Manual);
+        audio::initOutput(-1, 48000);
+        MusicSync ms;
         openStream(music, ms);
         if (ms.stream == 0) {
             std::fprintf(stderr, "tarnwick-sync: %s: %s\n", music.c_str(), audio::lastError().c_str());
             return 2;
         }
+        report.lengthSeconds = songLengthSeconds(ms);
         haveLength = true;
     }
     report.haveLength = haveLength;
 
-    loadSync(file, '\t', ms, &report.warnings);
+    SyncFile sync;
+    SyncTimeline timeline;
+    loadSync(file, '\t', report.lengthSeconds, sync, timeline, &report.warnings);
+    if (haveLength) report.endRow = musicRowAt(report.lengthSeconds, sync.bpm, sync.offset);
 
-    if (ms.stream != 0) {
-        report.lengthSeconds = static_cast<float>(audio::bytesToSeconds(ms.stream, audio::length(ms.stream)));
-        audio::setPosition(ms.stream, audio::length(ms.stream));
-        report.endRow = musicRow(ms);
-    }
     if (json) {
-        printJson(ms, report);
+        printJson(sync, timeline, report);
     } else {
-        printText(ms, report);
+        printText(sync, timeline, report);
     }
     return report.warnings.empty() ? 0 : 1;
 }

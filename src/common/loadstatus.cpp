@@ -1,0 +1,3 @@
+#include "common/loadstatus.h"
+
+bool loadFailed = false;

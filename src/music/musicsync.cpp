@@ -1,0 +1,85 @@
+#include "music/musicsync.h"
+
+#include <cstdio>
+
+#include "common/loadstatus.h"
+#include "common/saturate.h"
+#include "sync/reader.h"
+
+MusicSync musicSync;
+
+MusicSync::~MusicSync() {
+    if (streamOpen) {
+        audio::stopChannel(stream);
+        audio::freeStream(stream);
+        stream = 0;
+    }
+}
+
+static void releaseStream(MusicSync& ms) {
+    if (ms.stream != 0) {
+        audio::stopChannel(ms.stream);
+        audio::freeStream(ms.stream);
+        ms.stream = 0;
+    }
+}
+
+int initMusic(MusicSync& ms) {
+    releaseStream(ms);
+    audio::initOutput(-1, 48000);
+    openStream(musicPath, ms);
+    if (ms.stream == 0) {
+        std::fprintf(stderr, "tarnwick: %s: %s\n", musicPath, audio::lastError().c_str());
+        loadFailed = true;
+        return 1;
+    }
+    return 0;
+}
+
+void openStream(const std::string& path, MusicSync& ms) {
+    releaseStream(ms);
+    ms.stream = audio::createFileStream(path);
+    ms.streamOpen = true;
+}
+
+static std::int32_t currentSyncRow(const MusicSync& ms) {
+    return syncRowAt(musicSeconds(ms), ms.file.bpm, ms.timeline.rowsPerBeat);
+}
+
+void startPlayback(MusicSync& ms) {
+    rewindSyncPlayback(ms.playback, ms.timeline, ms.file.channelCount);
+    audio::playChannel(ms.stream, true);
+}
+
+void seekToSeconds(float target, MusicSync& ms) {
+    rearmSyncPlayback(ms.playback, ms.timeline, currentSyncRow(ms));
+    std::uint64_t bytes = audio::secondsToBytes(ms.stream, static_cast<double>(target));
+    audio::setPosition(ms.stream, bytes);
+}
+
+float musicSeconds(const MusicSync& ms) {
+    std::uint64_t bytes = audio::position(ms.stream);
+    return static_cast<float>(audio::bytesToSeconds(ms.stream, bytes));
+}
+
+std::int32_t musicRow(const MusicSync& ms) { return musicRowAt(musicSeconds(ms), ms.file.bpm, ms.file.offset); }
+
+std::int32_t musicRowAt(float seconds, float bpm, float offset) {
+    // Left to right in double from the float operands, then rounded to float.
+    double x = (static_cast<double>(seconds) - static_cast<double>(offset)) * static_cast<double>(bpm) / 60.0 * 4.0;
+    return saturatingInt32(static_cast<float>(x));
+}
+
+float songLengthSeconds(const MusicSync& ms) {
+    return static_cast<float>(audio::bytesToSeconds(ms.stream, audio::length(ms.stream)));
+}
+
+void loadSync(const std::string& path, char separator, MusicSync& ms, std::vector<SyncWarning>* warnings) {
+    std::vector<SyncWarning> found;
+    loadSync(path, separator, songLengthSeconds(ms), ms.file, ms.timeline, warnings ? warnings : &found);
+    for (const SyncWarning& w : found) printWarning(stderr, "tarnwick", path, w);
+}
+
+std::vector<const SyncValue*> advanceSync(MusicSync& ms) {
+    return advanceSyncTo(ms.playback, ms.timeline, currentSyncRow(ms));
+}

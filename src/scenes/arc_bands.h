@@ -1,0 +1,4 @@
+#pragma once
+// The second scene: nine thin arc bands spinning about the view axis.
+
+void drawArcBands();

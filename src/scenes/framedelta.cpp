@@ -1,0 +1,3 @@
+#include "scenes/framedelta.h"
+
+double frameDeltaMs = 0.0;

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The source folders form a one-way stack: each may include only from the
+# folders below it, and SDL appears nowhere but in platform/.
+#
+#   main.cpp -> shell -> scenes -> textures, music -> sync -> platform -> common
+set -u
+src=${1:?usage: check_layers.sh SRC_DIR}
+cd "$src" || exit 2
+
+# For each folder, the folders it may include from.
+declare -A allowed=(
+  [common]="common"
+  [platform]="platform common"
+  [sync]="sync common"
+  [music]="music sync platform common"
+  [textures]="textures platform common"
+  [scenes]="scenes textures music sync platform common"
+  [shell]="shell scenes textures music sync platform common"
+)
+
+status=0
+for folder in "${!allowed[@]}"; do
+  [ -d "$folder" ] || continue
+  while IFS=: read -r file line text; do
+    target=$(sed -E 's/.*#include *"([a-z]+)\/.*/\1/' <<<"$text")
+    case " ${allowed[$folder]} " in
+      *" $target "*) ;;
+      *) echo "$file:$line: $folder may not include from $target: $text"; status=1 ;;
+    esac
+  done < <(grep -nE '^#include *"[a-z]+/' -r "$folder" --include='*.h' --include='*.cpp' | sed -E 's/^([^:]+):([0-9]+):/\1:\2:/')
+done
+
+sdl=$(grep -rnE '#include *[<"]SDL|SDL_[A-Za-z]' --include='*.h' --include='*.cpp' . | grep -v '^\./platform/' | grep -v '^\./main\.cpp:[0-9]*: *//')
+if [ -n "$sdl" ]; then
+  echo "SDL outside platform/:"
+  echo "$sdl"
+  status=1
+fi
+[ $status -eq 0 ] && echo "layers: one-way, SDL only in platform/"
+exit $status

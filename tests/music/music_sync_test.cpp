@@ -1,0 +1,41 @@
+// The sync file as the demo loads it: laid out on the length of the music
+// stream, its warnings on stderr.
+#include <gtest/gtest.h>
+
+#include "music/musicsync.h"
+#include "support/audiotest.h"
+#include "support/support.h"
+
+namespace {
+
+TEST(MusicSyncLoad, TakesTheSongLengthFromTheStream) {
+    audiotest::useClock(audio::Clock::Manual);
+    testsupport::TempDir dir;
+    // 125 bpm, one FLOAT pattern of one beat, looped.
+    testsupport::writeFile(dir.file("sync.csv"),
+                           "h\tt\r\nbpm\t125\r\noff\t0.5\r\nPATTERNS\r\nr\t4\r\nt\tFLOAT\r\nfade\t0\t\t\t1\r\n"
+                           "CHANNELS\r\nmain\tfade\r\nf\t1\r\n");
+    MusicSync ms;
+    ms.stream = audio::createBlankStream(48000, 2, 60 * 48000);
+    ms.streamOpen = true;
+    std::vector<SyncWarning> warnings;
+    loadSync(dir.file("sync.csv"), '\t', ms, &warnings);
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(ms.file.bpm, 125.0f);
+    EXPECT_EQ(ms.file.offset, 0.5f);
+    // 60 s at 125 bpm: 125 beats of 4 rows.
+    EXPECT_EQ(ms.timeline.totalRows, 500);
+    audio::freeOutput();
+}
+
+TEST(MusicSyncLoad, PrintsWarningsWithTheFileAndLine) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("bad.csv"), "h\tt\r\nbpm\tfast\r\noff\t0\r\nPATTERNS\r\nCHANNELS\r\n");
+    MusicSync ms;
+    ::testing::internal::CaptureStderr();
+    loadSync(dir.file("bad.csv"), '\t', ms);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "tarnwick: " + dir.file("bad.csv") + ":2: bpm \"fast\" is not a number above 0; keeping 120\n");
+}
+
+}  // namespace

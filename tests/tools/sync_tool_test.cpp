@@ -1,0 +1,101 @@
+// The tarnwick-sync checker, run as a program.
+#include "support/support.h"
+#include "sync/sync_test_util.h"
+
+using namespace synctest;
+
+namespace {
+
+std::string tool() { return testsupport::binaryDir() + "/tools/sync/tarnwick-sync"; }
+
+testsupport::RunResult runTool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {tool()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testsupport::runProgram(argv, "", {}, 60);
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(SyncTool, ReportsTheExampleFileAsJson) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("sync.csv"), exampleFile());
+    testsupport::RunResult r = runTool({dir.file("sync.csv"), "--length", "60", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* part : {"\"headerText\":\"Demo sync\"", "\"bpm\":125,", "\"offset\":0.5,", "\"rowsPerBeat\":4,",
+                             "\"totalRows\":500,", "\"channelCount\":1,",
+                             "{\"name\":\"fade\",\"type\":\"FLOAT\",\"resolution\":4,\"values\":[0,null,null,1]}",
+                             "\"rowStarts\":[0,4,8,", "\"rowsWithValue\":[0,3,4,7,8,", "\"warnings\":[]}",
+                             "\"musicLastsPastEnd\":false"}) {
+        EXPECT_TRUE(contains(r.out, part)) << part << "\n" << r.out.substr(0, 2000);
+    }
+    if (testsupport::haveCommand("python3")) {
+        testsupport::writeFile(dir.file("out.json"), r.out);
+        EXPECT_TRUE(testsupport::shell("python3 -c 'import json,sys; json.load(sys.stdin)' < " + dir.file("out.json")));
+    }
+
+    // Row 754 begins 90.98 s into this music.
+    r = runTool({dir.file("sync.csv"), "--length", "91", "--json"});
+    EXPECT_TRUE(contains(r.out, "\"musicLastsPastEnd\":true")) << r.out.substr(0, 400);
+    r = runTool({dir.file("sync.csv"), "--length", "91"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(contains(r.out, "rows per beat  4")) << r.out;
+    EXPECT_TRUE(contains(r.out, "main  repeat  190 placements: fade x190 from row 0")) << r.out;
+    EXPECT_TRUE(contains(r.out, "ends at music row 754, so the demo ends by itself")) << r.out;
+}
+
+TEST(SyncTool, WarningsGiveExitStatusOneWithTheirLines) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("bad.csv"),
+                           crlf({"h\t\"quoted\"\\ \x01 \xff", "bpm\tfast", "off\t0", "PATTERNS", "r\t0", "t\tFLOAT",
+                                 "p\t1", "CHANNELS", "c\tp", "f\t1"}));
+    testsupport::RunResult r = runTool({dir.file("bad.csv"), "--json"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(contains(r.out, "{\"line\":2,\"message\":")) << r.out;
+    EXPECT_TRUE(contains(r.out, "{\"line\":5,\"message\":")) << r.out;
+    EXPECT_TRUE(contains(r.out, "\"headerText\":\"\\\"quoted\\\"\\\\ \\u0001 \\u00ff\"")) << r.out;
+    if (testsupport::haveCommand("python3")) {
+        testsupport::writeFile(dir.file("out.json"), r.out);
+        EXPECT_TRUE(testsupport::shell("python3 -c 'import json,sys; json.load(sys.stdin)' < " + dir.file("out.json")));
+    }
+
+    r = runTool({dir.file("bad.csv")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.out, dir.file("bad.csv") + ":2: bpm \"fast\"")) << r.out;
+    EXPECT_TRUE(contains(r.out, "song           0 s, 0 sync rows")) << r.out;
+
+    r = runTool({dir.file("missing.csv")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.out, "cannot read the sync file")) << r.out;
+}
+
+TEST(SyncTool, UsageErrorsGiveExitStatusTwo) {
+    testsupport::TempDir dir;
+    testsupport::writeFile(dir.file("sync.csv"), exampleFile());
+    testsupport::RunResult help = runTool({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(contains(help.out, "usage: tarnwick-sync FILE"));
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"--json"},
+             {dir.file("sync.csv"), "--bogus"},
+             {dir.file("sync.csv"), dir.file("sync.csv")},
+             {dir.file("sync.csv"), "--length"},
+             {dir.file("sync.csv"), "--length", "abc"},
+             {dir.file("sync.csv"), "--length", "-1"},
+             {dir.file("sync.csv"), "--length", "5", "--music", "x.mp3"},
+             {dir.file("sync.csv"), "--music", dir.file("missing.mp3")}}) {
+        testsupport::RunResult r = runTool(args);
+        EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
+        EXPECT_FALSE(r.err.empty());
+    }
+}
+
+TEST(SyncTool, TheShippedSyncFileFitsTheShippedMusicWithoutWarnings) {
+    std::string data = testsupport::sourceDir() + "/data";
+    auto r = runTool({data + "/sync/sync.csv", "--music", data + "/musik/musik.mp3", "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err << r.out.substr(0, 2000);
+    EXPECT_TRUE(contains(r.out, "\"warnings\":[]")) << r.out.substr(0, 2000);
+    EXPECT_TRUE(contains(r.out, "\"musicLastsPastEnd\":true")) << r.out.substr(0, 2000);
+}

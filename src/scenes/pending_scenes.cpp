@@ -2,7 +2,6 @@
 // cleared screen.
 #include "scenes/schedule.h"
 
-void drawArcBands() {}
 void drawTumblingCubes() {}
 void drawCreditsField() {}
 void drawGreetings() {}

@@ -2,7 +2,6 @@
 // cleared screen.
 #include "scenes/schedule.h"
 
-void drawTumblingCubes() {}
 void drawCreditsField() {}
 void drawGreetings() {}
 void drawClosingWheels() {}

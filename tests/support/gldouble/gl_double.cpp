@@ -1,6 +1,7 @@
 #include "support/gldouble/gl_double.h"
 
 #include <GL/glu.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 
@@ -33,6 +34,19 @@ State& st() {
 }
 
 void record(const char* name, std::vector<double> args = {}) { st().calls.push_back({name, std::move(args)}); }
+
+// Geometry, transforms and colours must be finite: a NaN or infinity there
+// is undefined in GL and draws garbage or nothing, so it fails the test that
+// caused it.
+void recordFinite(const char* name, std::vector<double> args) {
+    for (double a : args) {
+        if (!std::isfinite(a)) {
+            ADD_FAILURE() << name << " received a non-finite value";
+            break;
+        }
+    }
+    record(name, std::move(args));
+}
 
 std::vector<Matrix>& stack() { return st().mode == GL_PROJECTION ? st().projectionStack : st().modelviewStack; }
 
@@ -139,7 +153,7 @@ void glMultMatrixf(const GLfloat* m) {
     multiplyCurrent(r);
 }
 void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
-    record("glTranslatef", {x, y, z});
+    recordFinite("glTranslatef", {x, y, z});
     Matrix m = identity();
     m[12] = x;
     m[13] = y;
@@ -147,7 +161,7 @@ void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
     multiplyCurrent(m);
 }
 void glScalef(GLfloat x, GLfloat y, GLfloat z) {
-    record("glScalef", {x, y, z});
+    recordFinite("glScalef", {x, y, z});
     Matrix m = identity();
     m[0] = x;
     m[5] = y;
@@ -155,7 +169,7 @@ void glScalef(GLfloat x, GLfloat y, GLfloat z) {
     multiplyCurrent(m);
 }
 void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
-    record("glRotatef", {angle, x, y, z});
+    recordFinite("glRotatef", {angle, x, y, z});
     double len = std::sqrt(double(x) * x + double(y) * y + double(z) * z);
     if (len == 0) return;
     double ux = x / len, uy = y / len, uz = z / len;
@@ -257,36 +271,36 @@ void glEnd() {
     st().inBegin = false;
 }
 void glVertex2f(GLfloat x, GLfloat y) {
-    record("glVertex2f", {x, y});
+    recordFinite("glVertex2f", {x, y});
     emitVertex(x, y, 0);
 }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-    record("glVertex3f", {x, y, z});
+    recordFinite("glVertex3f", {x, y, z});
     emitVertex(x, y, z);
 }
 void glVertex3d(GLdouble x, GLdouble y, GLdouble z) {
-    record("glVertex3d", {x, y, z});
+    recordFinite("glVertex3d", {x, y, z});
     emitVertex(x, y, z);
 }
 void glTexCoord2f(GLfloat s, GLfloat t) {
-    record("glTexCoord2f", {s, t});
+    recordFinite("glTexCoord2f", {s, t});
     st().texCoord = {s, t};
 }
 void glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
-    record("glNormal3f", {x, y, z});
+    recordFinite("glNormal3f", {x, y, z});
     st().normal = {x, y, z};
     if (st().inBegin && !st().primitives.empty()) st().primitives.back().normals++;
 }
 void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
-    record("glColor3f", {r, g, b});
+    recordFinite("glColor3f", {r, g, b});
     st().color = {r, g, b, 1};
 }
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
-    record("glColor4f", {r, g, b, a});
+    recordFinite("glColor4f", {r, g, b, a});
     st().color = {r, g, b, a};
 }
 void glColor3d(GLdouble r, GLdouble g, GLdouble b) {
-    record("glColor3d", {r, g, b});
+    recordFinite("glColor3d", {r, g, b});
     st().color = {float(r), float(g), float(b), 1};
 }
 

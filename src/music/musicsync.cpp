@@ -76,6 +76,10 @@ float songLengthSeconds(const MusicSync& ms) {
 
 void loadSync(const std::string& path, char separator, MusicSync& ms, std::vector<SyncWarning>* warnings) {
     std::vector<SyncWarning> found;
+    // Always onto an empty model, however often it is loaded.
+    ms.file = SyncFile{};
+    ms.timeline = SyncTimeline{};
+    ms.playback = SyncPlayback{};
     loadSync(path, separator, songLengthSeconds(ms), ms.file, ms.timeline, warnings ? warnings : &found);
     for (const SyncWarning& w : found) printWarning(stderr, "tarnwick", path, w);
 }

@@ -66,6 +66,8 @@ bool initVideo() {
 
 void quitVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 
+void useOffscreenVideo() { SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen"); }
+
 bool displayOffersMode(int width, int height, int bitsPerPixel) {
     int count = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < count; ++i) {

@@ -44,6 +44,9 @@ using GLContext = void*;
 
 bool initVideo();
 void quitVideo();
+// Asks initVideo for a video driver without any display: the window is an
+// offscreen GL surface (for rendering frames to files).
+void useOffscreenVideo();
 
 bool displayOffersMode(int width, int height, int bitsPerPixel);
 void leaveFullscreen(Window* window);

@@ -26,3 +26,17 @@ void drawScheduledScene() {
     if (musicRow() > 472 && musicRow() < 607) s.greetings();
     if (musicRow() > 607 && musicRow() < 752) s.closingWheels();
 }
+
+int scheduleRangeOf(int row) {
+    for (int i = 0; i < scheduleRangeCount; ++i) {
+        if (row <= scheduleRanges[i].lastRow) return i;
+    }
+    return scheduleRangeCount - 1;
+}
+
+void resetScenes() {
+    openingSquares = OpeningSquaresState{};
+    spinningArcBands = ArcBandsState{};
+    logoTiles = LogoTilesState{};
+    tumblingCubes = TumblingCubesState{};
+}

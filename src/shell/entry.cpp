@@ -11,13 +11,13 @@
 #include "shell/startup.h"
 #include "shell/window.h"
 
-namespace {
-
 void setFixedGLState() {
     glEnable(GL_TEXTURE_2D);
     applyBaseGLState();  // the rest of the fixed state, set again
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
+
+namespace {
 
 void shutDown() {
     audio::stopOutput();
@@ -27,9 +27,11 @@ void shutDown() {
 
 }  // namespace
 
-bool renderFrame() {
-    advanceSync();  // the values it yields are not used by the picture
-    tickFrameTimer();
+namespace {
+
+// Everything in a frame after its timing: clear, the scenes, the end test and
+// the title.
+bool drawTimedFrame() {
     recordFrameStatistics();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
@@ -40,9 +42,24 @@ bool renderFrame() {
     return true;
 }
 
+}  // namespace
+
+bool renderFrame() {
+    advanceSync();  // the values it yields are not used by the picture
+    tickFrameTimer();
+    return drawTimedFrame();
+}
+
+bool renderFrameWithDelta(double deltaMs) {
+    advanceSync();
+    stepFrameTimer(deltaMs);
+    return drawTimedFrame();
+}
+
 int runDemo(const DemoOptions& options) {
     platform::catchInterrupts();
     if (options.windowed) isFullscreen = false;
+    startRow = options.startRow;
     if (!openWindow()) return 1;
     startFrameTimer();
     platform::setSwapInterval(1);  // without vertical sync the demo still runs

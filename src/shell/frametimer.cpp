@@ -46,6 +46,11 @@ void tickFrameTimer(FrameTimer& timer) {
     timer.elapsedMs = e;
 }
 
+void stepFrameTimer(double deltaMs, FrameTimer& timer) {
+    timer.deltaMs = deltaMs;
+    timer.elapsedMs += deltaMs;
+}
+
 void rebaseFrameTimer(float seconds, FrameTimer& timer) {
     double ticks = static_cast<double>(seconds) * 1000.0 * static_cast<double>(timer.ticksPerMs);
     // A position the counter cannot hold leaves the timer at 0.

@@ -30,6 +30,8 @@ extern char titleText[titleTextSize];
 // monotonic clock and still yields milliseconds).
 bool startFrameTimer(FrameTimer& timer = frameTimer);
 void tickFrameTimer(FrameTimer& timer = frameTimer);
+// Moves the timer on by exactly `deltaMs`, without reading any clock.
+void stepFrameTimer(double deltaMs, FrameTimer& timer = frameTimer);
 // Puts the timer at the music position `seconds` (as milliseconds), without
 // letting the jump enter the next frame delta.
 void rebaseFrameTimer(float seconds, FrameTimer& timer = frameTimer);

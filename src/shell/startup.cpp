@@ -7,14 +7,34 @@
 #include "sync/reader.h"
 #include "textures/textures.h"
 
+#include <chrono>
+
+int startRow = 0;
+StartupTimes startupTimes;
+
+namespace {
+
+double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
 bool demoStartup() {
+    auto start = std::chrono::steady_clock::now();
     loadTexture(bordPath, bordTexture);
     loadTexture(endPath, endTexture);
     loadTexture(bakPath, bakTexture);
     loadSceneResources();
+    startupTimes.texturesMs = msSince(start);
 
-    if (initMusic() != 0) return true;
+    start = std::chrono::steady_clock::now();
+    int music = initMusic();
+    startupTimes.musicMs = msSince(start);
+    if (music != 0) return true;
+    start = std::chrono::steady_clock::now();
     loadSync(syncPath, '\t');
+    startupTimes.syncMs = msSince(start);
     audio::setVolume(musicSync.stream, 1.0f);
     startPlayback();
     // (The system timer resolution needs no raising here.)

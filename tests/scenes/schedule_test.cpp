@@ -72,4 +72,22 @@ TEST_F(ScheduleTest, MusicCrossingARowBoundaryWithinOneFrameDrawsBothScenes) {
     EXPECT_EQ(scenesAt(191), (Names{"arcBands", "logoTiles"}));
 }
 
+TEST_F(ScheduleTest, TheNamedRangesAgreeWithTheScenesThatDraw) {
+    const std::pair<const char*, const char*> names[] = {
+        {"opening squares", "openingSquares"}, {"arc bands", "arcBands"},       {"logo tiles", "logoTiles"},
+        {"tumbling cubes", "tumblingCubes"},   {"credits field", "creditsField"}, {"greetings", "greetings"},
+        {"closing wheels", "closingWheels"},
+    };
+    for (int row = 0; row <= lastDemoRow; ++row) {
+        const ScheduleRange& range = scheduleRanges[scheduleRangeOf(row)];
+        ASSERT_GE(row, range.firstRow);
+        ASSERT_LE(row, range.lastRow);
+        Names expected;
+        for (auto [name, scene] : names) {
+            if (std::string(range.name) == name) expected.push_back(scene);
+        }
+        EXPECT_EQ(scenesAt(row), expected) << "row " << row << " in " << range.name;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,102 @@
+#include "shell/capture.h"
+
+#include <GL/gl.h>
+
+#include "common/loadstatus.h"
+#include "music/musicsync.h"
+#include "platform/audio.h"
+#include "platform/window.h"
+#include "scenes/schedule.h"
+#include "shell/entry.h"
+#include "shell/frametimer.h"
+#include "shell/startup.h"
+#include "shell/window.h"
+
+namespace {
+
+void placeMusic(const Capture& capture, std::int64_t k) {
+    audio::setPosition(musicSync.stream, audio::secondsToBytes(musicSync.stream, frameSeconds(capture, k)));
+}
+
+bool shown(const Capture& capture, std::int64_t k) {
+    placeMusic(capture, k);
+    return musicRow() <= lastDemoRow && !audio::hasEnded(musicSync.stream);
+}
+
+}  // namespace
+
+bool openCapture(const CaptureSettings& settings, Capture& capture, std::string& why) {
+    capture = Capture{};
+    capture.settings = settings;
+    platform::useOffscreenVideo();
+    audio::selectClock(audio::Clock::Manual);
+    isFullscreen = false;
+    screenWidth = settings.width;
+    screenHeight = settings.height;
+    if (!openWindow()) {
+        why = "no offscreen OpenGL context could be made";
+        return false;
+    }
+    capture.open = true;
+    resetFrameStatistics();
+    startFrameTimer();
+    setFixedGLState();
+    if (demoStartup() || loadFailed) {
+        why = "the data could not be loaded";
+        closeCapture(capture);
+        return false;
+    }
+    // Row 0 (or the start row) begins where the start-up left the music.
+    capture.startSeconds = static_cast<double>(musicSeconds());
+    return true;
+}
+
+double frameSeconds(const Capture& capture, std::int64_t k) {
+    return capture.startSeconds + static_cast<double>(k) / capture.settings.fps;
+}
+
+int frameRow(const Capture& capture, std::int64_t k) {
+    placeMusic(capture, k);
+    return musicRow();
+}
+
+std::int64_t frameCount(const Capture& capture) {
+    // The rows only grow with k, so the shown frames are one run from 0.
+    std::int64_t lo = 0, hi = 1;
+    if (!shown(capture, 0)) return 0;
+    while (shown(capture, hi)) {
+        lo = hi;
+        hi *= 2;
+    }
+    while (hi - lo > 1) {
+        std::int64_t mid = lo + (hi - lo) / 2;
+        (shown(capture, mid) ? lo : hi) = mid;
+    }
+    return hi;
+}
+
+bool drawNextFrame(Capture& capture) {
+    placeMusic(capture, capture.nextFrame);
+    ++capture.nextFrame;
+    return renderFrameWithDelta(1000.0 / capture.settings.fps);
+}
+
+void readFrame(const Capture& capture, std::vector<unsigned char>& pixels) {
+    const int w = capture.settings.width, h = capture.settings.height;
+    pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+}
+
+std::string rendererName() {
+    const GLubyte* name = glGetString(GL_RENDERER);
+    return name ? reinterpret_cast<const char*>(name) : "unknown";
+}
+
+void closeCapture(Capture& capture) {
+    if (!capture.open) return;
+    audio::stopOutput();
+    audio::freeOutput();
+    closeWindow();
+    capture.open = false;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The demo run offline: the real start-up and frame routine in an offscreen GL
+// context, with the music on the manual clock. Frame k is drawn with the music
+// at offset + k / fps seconds and a frame delta of exactly 1000 / fps ms, so a
+// capture is the same on every run, however fast the machine draws.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CaptureSettings {
+    int width = 1280;
+    int height = 720;
+    int fps = 60;  // frames per second of music time
+};
+
+struct Capture {
+    CaptureSettings settings;
+    double startSeconds = 0;     // music position of frame 0 (where row 0 begins)
+    std::int64_t nextFrame = 0;  // the frame drawNextFrame draws
+    bool open = false;
+};
+
+// Opens an offscreen window of the settings' size and runs the demo's
+// start-up from the data/ folder in the current directory. False when the
+// window or the start-up fails: `why` says which, and the loaders have named
+// each file that failed on stderr.
+bool openCapture(const CaptureSettings& settings, Capture& capture, std::string& why);
+
+// The music position of frame k in seconds, and the music row it is drawn
+// at, read through the music clock exactly as the scenes read it.
+double frameSeconds(const Capture& capture, std::int64_t k);
+int frameRow(const Capture& capture, std::int64_t k);
+// The frames the demo shows are 0 .. frameCount - 1: each one's row is at or
+// before the last row and the music has not ended.
+std::int64_t frameCount(const Capture& capture);
+
+// Draws frame `nextFrame` into the back buffer and moves on. False when the
+// demo ended on it (that frame is not one to keep).
+bool drawNextFrame(Capture& capture);
+
+// The back buffer as RGB bytes, rows from the bottom up as GL gives them;
+// `pixels` is resized to width x height x 3 and may be reused across frames.
+void readFrame(const Capture& capture, std::vector<unsigned char>& pixels);
+// The GL implementation's renderer name.
+std::string rendererName();
+
+// Stops the music and closes the window.
+void closeCapture(Capture& capture);

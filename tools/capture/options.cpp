@@ -1,0 +1,158 @@
+#include "options.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "scenes/schedule.h"
+
+const char* const captureUsage =
+    "usage: tarnwick-capture [--data DIR] [--size WxH] [--fps N] [--from-row R] [--to-row R]\n"
+    "                        (--frames DIR | --video FILE | --shot ROW[,ROW...] --out DIR | --bench [--json])\n"
+    "\n"
+    "Renders the demo offline, frame by frame at a fixed rate of music time, in an\n"
+    "offscreen OpenGL context: no display and no sound card needed. Frame k shows\n"
+    "the music at k / fps seconds after row 0, so a capture is the same on every run.\n"
+    "\n"
+    "  --data DIR        the folder that holds data/ (default: the current folder)\n"
+    "  --size WxH        picture size (default 1280x720)\n"
+    "  --fps N           frames per second of music time, 1 to 1000 (default 60)\n"
+    "  --from-row R      write (or time) only frames from music row R on (default 0)\n"
+    "  --to-row R        ... up to and including row R (default 753, the last row drawn)\n"
+    "  --frames DIR      every frame as DIR/frame_NNNNNN.png (N: the frame number)\n"
+    "  --video FILE      an H.264 video with the music (AAC), encoded by ffmpeg\n"
+    "  --shot ROWS --out DIR\n"
+    "                    for each row, the first frame at or after it as DIR/row_RRR.png\n"
+    "  --bench           draw every frame without writing and print the time per scene\n"
+    "  --json            with --bench: one JSON object on stdout instead of the table\n"
+    "  --help            show this text\n"
+    "\n"
+    "Every run starts at frame 0, since the scenes build on every frame before;\n"
+    "the rows only choose which frames are written. Rendering always runs to the\n"
+    "last frame needed. Exit status: 0 done, 1 a data or output failure, 2 a\n"
+    "usage error.\n";
+
+namespace {
+
+bool parseInt(const std::string& text, long low, long high, long& value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+bool parseRow(const std::string& text, const std::string& option, int& row, std::string& error) {
+    long v = 0;
+    if (!parseInt(text, 0, lastDemoRow, v)) {
+        error = option + " needs a music row from 0 to " + std::to_string(lastDemoRow) + " (the last row drawn), not \"" +
+                text + "\"";
+        return false;
+    }
+    row = static_cast<int>(v);
+    return true;
+}
+
+bool setMode(CaptureOptions& options, CaptureMode mode, std::string& error) {
+    if (options.mode != CaptureMode::None && options.mode != mode) {
+        error = "give one of --frames, --video, --shot and --bench";
+        return false;
+    }
+    options.mode = mode;
+    return true;
+}
+
+}  // namespace
+
+bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return true;
+        } else if (arg == "--data") {
+            if (!value(options.dataDir)) return false;
+        } else if (arg == "--size") {
+            if (!value(v)) return false;
+            const std::size_t x = v.find('x');
+            long w = 0, h = 0;
+            if (x == std::string::npos || !parseInt(v.substr(0, x), 16, 8192, w) ||
+                !parseInt(v.substr(x + 1), 16, 8192, h)) {
+                error = "--size needs WIDTHxHEIGHT, each from 16 to 8192 pixels, not \"" + v + "\"";
+                return false;
+            }
+            options.settings.width = static_cast<int>(w);
+            options.settings.height = static_cast<int>(h);
+        } else if (arg == "--fps") {
+            long fps = 0;
+            if (!value(v)) return false;
+            if (!parseInt(v, 1, 1000, fps)) {
+                error = "--fps needs a whole number of frames per second from 1 to 1000, not \"" + v + "\"";
+                return false;
+            }
+            options.settings.fps = static_cast<int>(fps);
+        } else if (arg == "--from-row" || arg == "--to-row") {
+            if (!value(v) || !parseRow(v, arg, arg == "--from-row" ? options.fromRow : options.toRow, error)) {
+                return false;
+            }
+        } else if (arg == "--frames") {
+            if (!setMode(options, CaptureMode::Frames, error) || !value(options.framesDir)) return false;
+        } else if (arg == "--video") {
+            if (!setMode(options, CaptureMode::Video, error) || !value(options.videoFile)) return false;
+        } else if (arg == "--shot") {
+            if (!setMode(options, CaptureMode::Shots, error) || !value(v)) return false;
+            std::size_t begin = 0;
+            for (;;) {
+                const std::size_t comma = v.find(',', begin);
+                const std::string item = v.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+                int row = 0;
+                if (!parseRow(item, "--shot", row, error)) return false;
+                options.shotRows.push_back(row);
+                options.shotText.push_back(item);
+                if (comma == std::string::npos) break;
+                begin = comma + 1;
+            }
+        } else if (arg == "--out") {
+            if (!value(options.outDir)) return false;
+        } else if (arg == "--bench") {
+            if (!setMode(options, CaptureMode::Bench, error)) return false;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else {
+            error = "unknown option \"" + arg + "\"";
+            return false;
+        }
+    }
+    if (options.mode == CaptureMode::None) {
+        error = "say what to make: --frames, --video, --shot or --bench";
+        return false;
+    }
+    if (options.mode == CaptureMode::Shots && options.outDir.empty()) {
+        error = "--shot needs --out DIR";
+        return false;
+    }
+    if (options.mode != CaptureMode::Shots && !options.outDir.empty()) {
+        error = "--out goes with --shot";
+        return false;
+    }
+    if (options.json && options.mode != CaptureMode::Bench) {
+        error = "--json goes with --bench";
+        return false;
+    }
+    if (options.fromRow > options.toRow) {
+        error = "--from-row " + std::to_string(options.fromRow) + " is after --to-row " + std::to_string(options.toRow);
+        return false;
+    }
+    return true;
+}

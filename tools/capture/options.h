@@ -1,0 +1,29 @@
+#pragma once
+// The capture tool's command line.
+#include <string>
+#include <vector>
+
+#include "shell/capture.h"
+
+enum class CaptureMode { None, Frames, Video, Shots, Bench };
+
+struct CaptureOptions {
+    std::string dataDir = ".";  // the folder that holds data/
+    CaptureSettings settings;
+    int fromRow = 0;
+    int toRow = 753;
+    CaptureMode mode = CaptureMode::None;
+    std::string framesDir;             // --frames
+    std::string videoFile;             // --video
+    std::vector<int> shotRows;         // --shot, as given
+    std::vector<std::string> shotText; // the rows as written, for the file names
+    std::string outDir;                // --out
+    bool json = false;                 // --bench --json
+    bool help = false;
+};
+
+extern const char* const captureUsage;
+
+// Parses argv; false with a message for anything that is not a valid command
+// line (unknown option, bad size or rate, row out of range, no mode).
+bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error);

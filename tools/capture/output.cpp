@@ -1,0 +1,187 @@
+#include "output.h"
+
+#include <fcntl.h>
+#include <lodepng.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+bool writePng(const std::string& path, const std::vector<unsigned char>& bottomUp, int width, int height,
+              std::string& why) {
+    const std::size_t stride = static_cast<std::size_t>(width) * 3;
+    std::vector<unsigned char> upright(bottomUp.size());
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(&upright[static_cast<std::size_t>(y) * stride],
+                    &bottomUp[static_cast<std::size_t>(height - 1 - y) * stride], stride);
+    }
+    unsigned char* png = nullptr;
+    std::size_t size = 0;
+    unsigned error = lodepng_encode24(&png, &size, upright.data(), static_cast<unsigned>(width),
+                                      static_cast<unsigned>(height));
+    if (error) {
+        why = lodepng_error_text(error);
+        std::free(png);
+        return false;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    bool ok = f && std::fwrite(png, 1, size, f) == size;
+    if (f && std::fclose(f) != 0) ok = false;
+    if (!ok) why = std::strerror(errno);
+    std::free(png);
+    return ok;
+}
+
+bool prepareFolder(const std::string& dir, std::string& why) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec || !std::filesystem::is_directory(dir)) {
+        why = ec ? ec.message() : "not a folder";
+        return false;
+    }
+    if (access(dir.c_str(), W_OK) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
+}
+
+std::string findOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    if (!path) return "";
+    std::string dirs = path;
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t colon = dirs.find(':', begin);
+        std::string dir = dirs.substr(begin, colon == std::string::npos ? std::string::npos : colon - begin);
+        if (dir.empty()) dir = ".";
+        const std::string candidate = dir + "/" + program;
+        struct stat info;
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        if (colon == std::string::npos) return "";
+        begin = colon + 1;
+    }
+}
+
+bool startVideo(const VideoSpec& spec, VideoEncoder& encoder, std::string& why) {
+    char size[32], rate[16], start[32], length[32];
+    std::snprintf(size, sizeof size, "%dx%d", spec.width, spec.height);
+    std::snprintf(rate, sizeof rate, "%d", spec.fps);
+    std::snprintf(start, sizeof start, "%.6f", spec.audioStart);
+    std::snprintf(length, sizeof length, "%.6f", spec.seconds);
+    const std::vector<std::string> args = {
+        spec.ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+        // the frames, as they come
+        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size, "-framerate", rate, "-i", "pipe:0",
+        // the music from the first frame's position, as long as the frames
+        "-ss", start, "-t", length, "-i", spec.music,
+        "-map", "0:v:0", "-map", "1:a:0", "-vf", "vflip",
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+        "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", spec.output};
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    pid_t pid = fork();
+    if (pid < 0) {
+        why = std::strerror(errno);
+        close(fds[0]);
+        close(fds[1]);
+        return false;
+    }
+    if (pid == 0) {
+        dup2(fds[0], 0);
+        close(fds[0]);
+        close(fds[1]);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        std::fprintf(stderr, "tarnwick-capture: %s: %s\n", argv[0], std::strerror(errno));
+        _exit(127);
+    }
+    close(fds[0]);
+    // A larger pipe lets ffmpeg take a whole frame while the next one renders.
+    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    encoder.pid = pid;
+    encoder.pipe = fds[1];
+    return true;
+}
+
+bool writeVideoFrame(VideoEncoder& encoder, const std::vector<unsigned char>& bottomUp, std::string& why) {
+    std::size_t done = 0;
+    while (done < bottomUp.size()) {
+        ssize_t n = write(encoder.pipe, bottomUp.data() + done, bottomUp.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            why = n < 0 && errno == EPIPE ? "ffmpeg stopped taking frames" : std::strerror(errno);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool finishVideo(VideoEncoder& encoder, std::string& why) {
+    if (encoder.pipe >= 0) close(encoder.pipe);
+    encoder.pipe = -1;
+    if (encoder.pid < 0) return true;
+    int status = 0;
+    while (waitpid(encoder.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    encoder.pid = -1;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    why = WIFEXITED(status) ? "ffmpeg failed with exit status " + std::to_string(WEXITSTATUS(status))
+                            : "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
+    return false;
+}
+
+Progress::Progress(std::int64_t total)
+    : total_(total), terminal_(isatty(2) != 0), start_(std::chrono::steady_clock::now()), last_(start_) {}
+
+double Progress::seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void Progress::update(std::int64_t done, int row) {
+    auto now = std::chrono::steady_clock::now();
+    double sinceLast = std::chrono::duration<double>(now - last_).count();
+    if (sinceLast < (terminal_ ? 0.25 : 5.0) && done < total_) return;
+    last_ = now;
+    double elapsed = seconds();
+    double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
+    double left = rate > 0 ? static_cast<double>(total_ - done) / rate : 0;
+    int percent = total_ > 0 ? static_cast<int>(100 * done / total_) : 100;
+    if (terminal_) {
+        char bar[31];
+        int filled = percent * 30 / 100;
+        for (int i = 0; i < 30; ++i) bar[i] = i < filled ? '#' : '.';
+        bar[30] = '\0';
+        std::fprintf(stderr, "\r[%s] %3d%%  frame %lld/%lld  row %d  %.1f fps  %d:%02d left ", bar, percent,
+                     static_cast<long long>(done), static_cast<long long>(total_), row, rate,
+                     static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+    } else {
+        std::fprintf(stderr, "tarnwick-capture: %3d%%, frame %lld of %lld, row %d, %.1f fps, %d:%02d left\n",
+                     percent, static_cast<long long>(done), static_cast<long long>(total_), row, rate,
+                     static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+    }
+}
+
+void Progress::finish(const std::string& summary) {
+    if (terminal_) std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "tarnwick-capture: %s\n", summary.c_str());
+}

@@ -4,6 +4,3 @@
 
 void drawArcBands() {}
 void drawTumblingCubes() {}
-void drawCreditsField() {}
-void drawGreetings() {}
-void drawClosingWheels() {}

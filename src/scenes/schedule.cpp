@@ -1,6 +1,9 @@
 #include "scenes/schedule.h"
 
 #include "musicsync/musicsync.h"
+#include "scenes/closing_wheels.h"
+#include "scenes/credits_field.h"
+#include "scenes/greetings.h"
 
 SceneSet demoScenes() {
     return {drawOpeningSquares, drawArcBands, drawLogoTiles, drawTumblingCubes,

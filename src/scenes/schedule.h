@@ -23,6 +23,3 @@ void drawOpeningSquares();
 void drawArcBands();
 void drawLogoTiles();
 void drawTumblingCubes();
-void drawCreditsField();
-void drawGreetings();
-void drawClosingWheels();

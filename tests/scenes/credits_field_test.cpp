@@ -239,9 +239,8 @@ TEST_P(CreditsFieldTest, ColoursAreRingsDriftingWithTime) {
     EXPECT_FLOAT_EQ(creditsField.plasmaTime, 50.0f);
     auto tops = cubeTops();
     const int c = 90, r = 70;
-    const double radians = 1.0;  // the rings' argument is a distance, taken as radians
     const CubeTop& top = tops.at({c, r});
-    EXPECT_NEAR(top.r, 0.5 * std::sin(std::hypot(200.0 - c, 320.0 - r + 50.0 / 12) / 16 * radians), 1e-6);
+    EXPECT_NEAR(top.r, 0.5 * std::sin(std::hypot(200.0 - c, 320.0 - r + 50.0 / 12) / 16), 1e-6);
     EXPECT_NEAR(top.g, 0.5 * std::cos(std::hypot(200.0 - r, 320.0 - c + 50.0 / 10) / 16), 1e-6);
     EXPECT_NEAR(top.b, 0.125 * std::sin(std::hypot(200.0 - r, 320.0 - c + 50.0 / 9) / 16), 1e-6);
 }

@@ -1,4 +1,37 @@
 #pragma once
-// The last scene: three bursting wheels before a backdrop, and the end caption.
+// The last scene: three textured wheels spin and tumble in front of a wide
+// backdrop and burst open segment by segment every second beat; from row 720
+// a caption opens in front of everything, from row 740 backdrop and wheels
+// fade to black, from row 750 the caption too.
 
+constexpr int wheelSegments = 50;
+
+struct ClosingWheelsState {
+    bool closingStarted = false;
+    float wheelTilt = 0.0f;   // tumble of the wheel group about x, degrees; + 1 per 20 ms
+    double wheelSpin = 0.0;   // spin of every wheel about its own axis, degrees; + 1 per 12 ms
+    float sceneFade = 0.0f;   // backdrop and wheels show at grey 1 - sceneFade
+    float captionFade = 0.0f; // the caption shows at grey 1 - captionFade
+    double segmentBurst[wheelSegments] = {};  // axial offset of each segment, shared by the wheels
+};
+
+extern ClosingWheelsState closingWheels;
+
+// Point k of ring i: (sin(7.2 k deg) R_i, cos(7.2 k deg) R_i), R_0 = 1 and
+// R_1 = 1 + 1/1.4. Fixed for the whole run.
+struct RingPoint {
+    double x, y;
+};
+struct WheelRing {
+    RingPoint point[2][wheelSegments];  // [ring][k]
+};
+extern const WheelRing wheelRing;
+
+// One wheel centred on the current origin, its axis along z, half as deep as
+// `halfDepth` at its inner edges: a rim of radius R_1 at z = 0, conical caps
+// to the centre, 50 segments each opened by its segmentBurst along the axis
+// and turned by wheelSpin. Binds nothing and sets no colour.
+void drawWheel(double halfDepth);
+
+// One frame of the scene; animates by frameDeltaMs.
 void drawClosingWheels();

@@ -39,4 +39,7 @@ void resetScenes() {
     spinningArcBands = ArcBandsState{};
     logoTiles = LogoTilesState{};
     tumblingCubes = TumblingCubesState{};
+    creditsField = CreditsFieldState{};
+    greetings = GreetingsState{};
+    closingWheels = ClosingWheelsState{};
 }

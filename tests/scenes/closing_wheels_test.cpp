@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "support/gldouble/gl_double.h"
+#include "scenes/closing_wheels.h"
+#include "scenes/framedelta.h"
+#include "support/musicclock.h"
+#include "textures/textures.h"
+
+namespace {
+
+constexpr GLuint bakName = 11, bordName = 12, endName = 13;
+constexpr int quadsPerWheel = 4 * wheelSegments;
+
+struct Point {
+    double x, y, z;
+};
+
+Point at(const gldouble::Vertex& v) { return {v.x, v.y, v.z}; }
+double distance(Point a, Point b) { return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z)); }
+
+class ClosingWheelsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        closingWheels = ClosingWheelsState{};
+        bakTexture.glName = bakName;
+        bordTexture.glName = bordName;
+        endTexture.glName = endName;
+    }
+    void TearDown() override { bakTexture.glName = bordTexture.glName = endTexture.glName = 0; }
+    void drawAt(int row, double deltaMs) {
+        music.setRow(row);
+        frameDeltaMs = deltaMs;
+        gldouble::reset();
+        drawClosingWheels();
+    }
+    static std::vector<gldouble::Primitive> withTexture(GLuint name) {
+        std::vector<gldouble::Primitive> list;
+        for (const auto& p : gldouble::primitives())
+            if (p.vertices[0].texture == name) list.push_back(p);
+        return list;
+    }
+    // Quad `k` of band `band` (1 to 4) of wheel `wheel` (0 to 2).
+    static const gldouble::Primitive& segment(int wheel, int band, int k) {
+        static std::vector<gldouble::Primitive> quads;
+        quads = withTexture(bordName);
+        return quads.at(size_t(wheel * quadsPerWheel + (band - 1) * wheelSegments + k));
+    }
+    testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 0.0f};
+};
+
+const Point wheelCentre[3] = {{1, 0, -5}, {0, 0, -5}, {-1, 0, -5}};
+
+TEST_F(ClosingWheelsTest, FirstRowShowsBackdropAndThreeClosedWheels) {
+    drawAt(608, 16);
+    auto backdrop = withTexture(bakName);
+    ASSERT_EQ(backdrop.size(), 1u);
+    const auto& b = backdrop[0].vertices;
+    EXPECT_NEAR((b[0].x + b[2].x) / 2, 0, 1e-6);
+    EXPECT_NEAR((b[0].y + b[2].y) / 2, 0, 1e-6);
+    EXPECT_NEAR(b[0].z, -6, 1e-6);
+    EXPECT_NEAR(b[2].x - b[0].x, 12, 1e-6);
+    EXPECT_NEAR(b[2].y - b[0].y, 4, 1e-6);
+    ASSERT_EQ(withTexture(bordName).size(), size_t(3 * quadsPerWheel));
+    EXPECT_TRUE(withTexture(endName).empty());
+    // Closed: both caps of every segment meet at the wheel's centre.
+    for (int w = 0; w < 3; ++w)
+        for (int k = 0; k < wheelSegments; ++k) {
+            EXPECT_LT(distance(at(segment(w, 1, k).vertices[2]), wheelCentre[w]), 1e-5) << w << " " << k;
+            EXPECT_LT(distance(at(segment(w, 4, k).vertices[3]), wheelCentre[w]), 1e-5) << w << " " << k;
+        }
+    // The rim: radius 1 + 1/1.4 around the centre, inner edges at radius 1.
+    EXPECT_NEAR(distance(at(segment(0, 2, 7).vertices[1]), wheelCentre[0]), 1 + 1 / 1.4, 1e-5);
+    EXPECT_TRUE(gldouble::isEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(gldouble::isEnabled(GL_BLEND));
+}
+
+TEST_F(ClosingWheelsTest, EverySecondBeatTheSegmentsBurstApartAlongTheAxis) {
+    drawAt(612, 1);  // 612 + 4 is a multiple of 8
+    const double sin33 = std::sin(33.0) - 1.0 / 500;
+    for (int w = 0; w < 3; ++w) {
+        // Segment 33 opens by almost 1 on each side: at the centre and at the rim.
+        const Point minusApex = at(segment(w, 1, 33).vertices[2]);
+        const Point plusApex = at(segment(w, 4, 33).vertices[2]);
+        EXPECT_NEAR(distance(minusApex, wheelCentre[w]), sin33, 1e-5);
+        EXPECT_NEAR(distance(plusApex, wheelCentre[w]), sin33, 1e-5);
+        EXPECT_NEAR(distance(minusApex, plusApex), 2 * sin33, 1e-5);
+        EXPECT_NEAR(distance(at(segment(w, 2, 33).vertices[1]), at(segment(w, 3, 33).vertices[1])), 2 * sin33, 1e-5);
+        // sin 11 is negative: segment 11 stays closed.
+        EXPECT_LT(distance(at(segment(w, 1, 11).vertices[2]), wheelCentre[w]), 1e-5);
+        EXPECT_LT(distance(at(segment(w, 2, 11).vertices[1]), at(segment(w, 3, 11).vertices[1])), 1e-5);
+    }
+    // Held for the whole row, then closing by 2 units a second.
+    drawAt(612, 1);
+    EXPECT_NEAR(closingWheels.segmentBurst[33], sin33, 1e-6);
+    drawAt(613, 250);
+    EXPECT_NEAR(closingWheels.segmentBurst[33], sin33 - 0.5, 1e-6);
+    drawAt(614, 500);
+    EXPECT_EQ(closingWheels.segmentBurst[33], 0.0);
+    drawAt(611, 1);
+    drawAt(615, 1);
+    EXPECT_EQ(closingWheels.segmentBurst[33], 0.0);  // other rows do not burst
+}
+
+TEST_F(ClosingWheelsTest, CaptionOpensFromRow720) {
+    drawAt(719, 16);
+    EXPECT_TRUE(withTexture(endName).empty());
+    const std::pair<int, double> heights[] = {{720, 0.0}, {730, 0.2}, {740, 0.4}, {751, 0.4}};
+    for (auto [row, height] : heights) {
+        drawAt(row, 16);
+        auto caption = withTexture(endName);
+        ASSERT_EQ(caption.size(), 1u) << row;
+        const auto& v = caption[0].vertices;
+        EXPECT_NEAR(v[2].x - v[0].x, 3.0, 1e-6) << row;
+        EXPECT_NEAR(v[2].y - v[0].y, height, 1e-6) << row;
+        EXPECT_NEAR((v[0].x + v[2].x) / 2, 0, 1e-6);
+        EXPECT_NEAR(v[0].z, -2, 1e-6);
+        EXPECT_TRUE(gldouble::isEnabled(GL_BLEND));
+        EXPECT_FALSE(gldouble::isEnabled(GL_DEPTH_TEST));
+        EXPECT_EQ(gldouble::blendDestination(), GLenum(GL_ONE));
+    }
+}
+
+TEST_F(ClosingWheelsTest, FadesToBlackFromRow740AndTheCaptionFromRow750) {
+    drawAt(739, 500);
+    EXPECT_EQ(closingWheels.sceneFade, 0.0f);
+    drawAt(741, 500);  // one long frame: black from the next frame on
+    EXPECT_FLOAT_EQ(float(withTexture(bakName)[0].vertices[0].r), 1.0f);
+    drawAt(742, 16);
+    EXPECT_LE(withTexture(bakName)[0].vertices[0].r, 0.0);
+    for (const auto& p : withTexture(bordName)) EXPECT_LE(p.vertices[0].r, 0.0);
+    EXPECT_FLOAT_EQ(float(withTexture(endName)[0].vertices[0].r), 1.0f);  // the caption still shines
+    drawAt(750, 250);
+    drawAt(751, 16);
+    EXPECT_NEAR(withTexture(endName)[0].vertices[0].r, 0.5 - 16.0 / 500, 1e-6);
+}
+
+TEST(WheelRing, TwoRingsOfFiftyPointsAFullTurn) {
+    EXPECT_DOUBLE_EQ(wheelRing.point[0][0].x, 0.0);
+    EXPECT_DOUBLE_EQ(wheelRing.point[0][0].y, 1.0);
+    EXPECT_NEAR(wheelRing.point[1][0].y, 1 + 1 / 1.4, 1e-12);
+    EXPECT_NEAR(wheelRing.point[0][12].x, std::sin(86.4 * M_PI / 180), 1e-9);  // 12 x 7.2 degrees
+    EXPECT_NEAR(wheelRing.point[1][25].y, -(1 + 1 / 1.4), 1e-9);
+}
+
+}  // namespace

@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "support/gldouble/gl_double.h"
+#include "scenes/credits_field.h"
+#include "common/font8x8.h"
+#include "scenes/framedelta.h"
+#include "support/musicclock.h"
+#include "textures/textures.h"
+
+namespace {
+
+using Cell = std::pair<int, int>;  // column, row
+
+// What the picture shows of one cube: the top face, read back into the
+// field's frame.
+struct CubeTop {
+    double height;  // of the cube's centre above the field plane
+    float r, g, b;
+};
+
+// The field's frame as the scene sets it up from the identity: translated,
+// then turned by 42 degrees about (1, 0.3, 0) and 18 degrees about y.
+gldouble::Matrix rotation(double degrees, double x, double y, double z) {
+    const double len = std::sqrt(x * x + y * y + z * z);
+    x /= len, y /= len, z /= len;
+    const double a = degrees * M_PI / 180.0, c = std::cos(a), s = std::sin(a), t = 1 - c;
+    return {t * x * x + c,     t * x * y + s * z, t * x * z - s * y, 0,
+            t * x * y - s * z, t * y * y + c,     t * y * z + s * x, 0,
+            t * x * z + s * y, t * y * z - s * x, t * z * z + c,     0,
+            0,                 0,                 0,                 1};
+}
+
+gldouble::Matrix times(const gldouble::Matrix& a, const gldouble::Matrix& b) {
+    gldouble::Matrix r{};
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row)
+            for (int k = 0; k < 4; ++k) r[col * 4 + row] += a[k * 4 + row] * b[col * 4 + k];
+    return r;
+}
+
+gldouble::Matrix fieldFrame() {
+    gldouble::Matrix m = times(rotation(42, 1, 0.3, 0), rotation(18, 0, 1, 0));
+    m[12] = -3;
+    m[13] = -2;
+    m[14] = -5;
+    return m;
+}
+
+// Eye coordinates back into the field's frame (the frame is a rotation and a
+// translation, so the inverse is the transposed rotation).
+std::array<double, 3> toField(const gldouble::Matrix& m, double x, double y, double z) {
+    x -= m[12];
+    y -= m[13];
+    z -= m[14];
+    return {m[0] * x + m[1] * y + m[2] * z, m[4] * x + m[5] * y + m[6] * z, m[8] * x + m[9] * y + m[10] * z};
+}
+
+// The top face of every cube drawn, whichever way the field was sent: the
+// horizontal face highest up in each cell.
+std::map<Cell, CubeTop> cubeTops() {
+    static const gldouble::Matrix frame = fieldFrame();
+    std::map<Cell, CubeTop> tops;
+    for (const auto& p : gldouble::primitives()) {
+        if (p.mode != GL_QUADS) continue;
+        for (size_t f = 0; f + 3 < p.vertices.size(); f += 4) {
+            std::array<double, 3> corner[4];
+            double cx = 0, cz = 0;
+            for (int v = 0; v < 4; ++v) {
+                const auto& vx = p.vertices[f + v];
+                corner[v] = toField(frame, vx.x, vx.y, vx.z);
+                cx += corner[v][0] / 4;
+                cz += corner[v][2] / 4;
+            }
+            bool flat = true;
+            for (int v = 1; v < 4; ++v) flat = flat && std::fabs(corner[v][1] - corner[0][1]) < 1e-4;
+            if (!flat) continue;
+            const Cell cell{static_cast<int>(std::lround(cx / 0.1)), static_cast<int>(std::lround(-cz / 0.1))};
+            const double height = corner[0][1] - 0.05;
+            const auto& colour = p.vertices[f];
+            auto it = tops.find(cell);
+            if (it == tops.end() || it->second.height < height)
+                tops[cell] = {height, float(colour.r), float(colour.g), float(colour.b)};
+        }
+    }
+    return tops;
+}
+
+bool isCyan(const CubeTop& t) { return t.r == 0.3f && t.g == 1.0f && t.b == 1.0f; }
+
+// The wave alone at a given beat: one turn of its phase every 5 beats.
+double waveHeight(int c, int r, double beats = 70) {
+    const double phase = 72.0 * beats;
+    return 0.3 * std::sin((6.0 * c + phase) * M_PI / 180.0) * std::sin((4.0 * r + phase) * M_PI / 180.0);
+}
+
+class CreditsFieldTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        state = std::make_unique<CreditsFieldState>();
+        creditsField = *state;
+        creditsField.drawEveryFace = GetParam();
+        bord2Texture.glName = 5;
+        frameDeltaMs = 20;
+    }
+    void TearDown() override { bord2Texture.glName = 0; }
+    void drawAtSeconds(double seconds) {
+        music.setSeconds(seconds);
+        gldouble::reset();
+        drawCreditsField();
+    }
+    void drawAtRow(int row) {
+        music.setRow(row);
+        gldouble::reset();
+        drawCreditsField();
+    }
+    // The mask the given line alone leaves.
+    static std::set<Cell> stamped(const CreditLine& line) {
+        const bool every = creditsField.drawEveryFace;
+        creditsField = CreditsFieldState{};
+        creditsField.drawEveryFace = every;
+        stampTextLine(line.text, line.x, line.y);
+        return maskCells();
+    }
+    static std::set<Cell> maskCells() {
+        std::set<Cell> cells;
+        for (int c = 0; c < creditMaskColumns; ++c)
+            for (int r = 0; r < creditRows; ++r)
+                if (creditsField.textMask[c][r] != 0.0f) cells.insert({c, r});
+        return cells;
+    }
+    std::unique_ptr<CreditsFieldState> state;
+    testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 0.0f};  // a row is 0.125 s
+};
+
+TEST_P(CreditsFieldTest, FirstLineStandsInTheFieldAndJumpsUpInCyan) {
+    drawAtSeconds(35.0);  // the first instant of row 280: beat 70, progress 0
+    auto tops = cubeTops();
+    ASSERT_EQ(tops.size(), size_t(creditColumns * creditRows));
+
+    int lit = 0, minC = 999, maxC = -1, minR = 999, maxR = -1;
+    for (const auto& [cell, top] : tops) {
+        const double lift = top.height - waveHeight(cell.first, cell.second);
+        if (!isCyan(top)) {
+            EXPECT_NEAR(lift, 0.0, 1e-4) << cell.first << "," << cell.second;
+            continue;
+        }
+        ++lit;
+        minC = std::min(minC, cell.first);
+        maxC = std::max(maxC, cell.first);
+        minR = std::min(minR, cell.second);
+        maxR = std::max(maxR, cell.second);
+        // Lifted by 1.1 at the start of the line, more towards the right.
+        EXPECT_NEAR(lift, 1.1 * (0.25 + 0.75 * cell.first / 104.0), 1e-4);
+        if (cell.first == 56) {
+            EXPECT_NEAR(lift, 0.72, 0.005);
+        }
+    }
+    // The letters' cells span columns 1 to 56 and rows 5 to 12; the glyphs
+    // leave their left column and bottom row free.
+    EXPECT_GE(minC, 1);
+    EXPECT_LE(minC, 2);
+    EXPECT_EQ(maxC, 56);
+    EXPECT_GE(minR, 5);
+    EXPECT_LE(minR, 6);
+    EXPECT_EQ(maxR, 12);
+    int pixels = 0;
+    for (char ch : std::string("CREDITS"))
+        for (int b = 0; b < 8; ++b)
+            for (int j = 0; j < 8; ++j) pixels += (glyphRows(ch)[b] >> j) & 1;
+    EXPECT_EQ(lit, pixels);
+    // The top glyph row is at the highest row: C's top row is 0x30, pixels 3 and 4.
+    EXPECT_TRUE(isCyan(tops.at({3, 12})));
+    EXPECT_TRUE(isCyan(tops.at({4, 12})));
+    EXPECT_FALSE(isCyan(tops.at({2, 12})));
+}
+
+TEST_P(CreditsFieldTest, LinesFollowTheRowsAndTheEndRepeats) {
+    const std::pair<int, int> expected[] = {{280, 0},  {295, 0},  {296, 1},  {339, 9},  {360, 12},
+                                            {388, 19}, {391, 19}, {392, 12}, {424, 12}, {471, 15}};
+    for (auto [row, line] : expected) {
+        const auto want = stamped(creditLines[line]);
+        drawAtRow(row);
+        EXPECT_EQ(maskCells(), want) << "row " << row << " should show line " << line;
+    }
+}
+
+TEST_P(CreditsFieldTest, PixelsPastTheLastColumnAreKeptButNeverDrawn) {
+    drawAtRow(340);  // line 9, "SKADOW", its W reaching column 104
+    bool inSpareColumn = false;
+    for (int r = 0; r < creditRows; ++r) inSpareColumn = inSpareColumn || creditsField.textMask[104][r] == 1.0f;
+    EXPECT_TRUE(inSpareColumn);
+    auto tops = cubeTops();
+    EXPECT_EQ(tops.size(), size_t(creditColumns * creditRows));
+    EXPECT_EQ(tops.rbegin()->first.first, 103);
+    bool litAtEdge = false;
+    for (int r = 0; r < creditRows; ++r) litAtEdge = litAtEdge || creditsField.textMask[103][r] == 1.0f;
+    EXPECT_TRUE(litAtEdge);
+}
+
+TEST_P(CreditsFieldTest, LitCellsTakeBackTheFieldColourInTheLastTenth) {
+    drawAtSeconds(35.0 + 15.2 / 8.0);  // 15.2 of line 0's 16 rows: progress 0.95
+    int checked = 0;
+    for (const auto& [cell, top] : cubeTops()) {
+        const auto [c, r] = cell;
+        if (creditsField.textMask[c][r] != 1.0f) continue;
+        EXPECT_NEAR(top.r, creditsField.cellRed[c][r] + 0.15, 1e-4);
+        EXPECT_NEAR(top.g, creditsField.cellGreen[c][r] + 0.5, 1e-4);
+        EXPECT_NEAR(top.b, creditsField.cellBlue[c][r] + 0.5, 1e-4);
+        ++checked;
+    }
+    EXPECT_GT(checked, 100);
+}
+
+TEST_P(CreditsFieldTest, AnExactRepeatLandsAtTheStartOfTheRepeat) {
+    // Beat 106 is 144 rows in: a whole number of repeats past row 80, so the
+    // first "DO" starts afresh (progress 0) rather than ending a round.
+    drawAtSeconds(53.0);
+    EXPECT_EQ(maskCells(), stamped(creditLines[12]));
+    drawAtSeconds(53.0);
+    int lit = 0;
+    for (const auto& [cell, top] : cubeTops()) {
+        if (creditsField.textMask[cell.first][cell.second] != 1.0f) continue;
+        ++lit;
+        EXPECT_TRUE(isCyan(top));
+        EXPECT_NEAR(top.height - waveHeight(cell.first, cell.second, 106), 1.1 * (0.25 + 0.75 * cell.first / 104.0), 1e-4);
+    }
+    EXPECT_GT(lit, 0);
+}
+
+TEST_P(CreditsFieldTest, ColoursAreRingsDriftingWithTime) {
+    frameDeltaMs = 100;  // plasmaTime 50
+    drawAtSeconds(35.0);
+    EXPECT_FLOAT_EQ(creditsField.plasmaTime, 50.0f);
+    auto tops = cubeTops();
+    const int c = 90, r = 70;
+    const CubeTop& top = tops.at({c, r});
+    EXPECT_NEAR(top.r, 0.5 * std::sin(std::hypot(200.0 - c, 320.0 - r + 50.0 / 12) / 16), 1e-6);
+    EXPECT_NEAR(top.g, 0.5 * std::cos(std::hypot(200.0 - r, 320.0 - c + 50.0 / 10) / 16), 1e-6);
+    EXPECT_NEAR(top.b, 0.125 * std::sin(std::hypot(200.0 - r, 320.0 - c + 50.0 / 9) / 16), 1e-6);
+}
+
+TEST_P(CreditsFieldTest, FirstFrameStartsFromTheIdentityLaterOnesFromTheFramesMatrix) {
+    glTranslatef(0.0f, 100.0f, 0.0f);
+    drawAtSeconds(35.0);
+    const double firstY = gldouble::primitives()[0].vertices[0].y;
+    gldouble::reset();
+    glTranslatef(0.0f, 100.0f, 0.0f);
+    music.setSeconds(35.0);
+    drawCreditsField();
+    EXPECT_NEAR(gldouble::primitives()[0].vertices[0].y - firstY, 100.0, 1e-3);
+    // Depth-tested, opaque, with the field's texture.
+    EXPECT_TRUE(gldouble::isEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(gldouble::isEnabled(GL_BLEND));
+    EXPECT_TRUE(gldouble::isEnabled(GL_TEXTURE_2D));
+    EXPECT_EQ(gldouble::primitives()[0].vertices[0].texture, 5u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWays, CreditsFieldTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "CubeByCube" : "Batched"; });
+
+// The batched field shows the same cubes, heights and colours as the one
+// drawn cube by cube, and leaves the same matrix behind.
+TEST(CreditsFieldBatching, ShowsWhatCubeByCubeShows) {
+    testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 0.0f};
+    bord2Texture.glName = 5;
+    frameDeltaMs = 16;
+    std::map<Cell, CubeTop> tops[2];
+    gldouble::Matrix after[2];
+    for (int every = 0; every < 2; ++every) {
+        auto fresh = std::make_unique<CreditsFieldState>();
+        creditsField = *fresh;
+        creditsField.drawEveryFace = every;
+        music.setSeconds(35.0 + 3.3 / 8.0);  // line 0, partly sunk
+        gldouble::reset();
+        drawCreditsField();
+        tops[every] = cubeTops();
+        after[every] = gldouble::modelview();
+    }
+    ASSERT_EQ(tops[0].size(), tops[1].size());
+    for (const auto& [cell, top] : tops[1]) {
+        const CubeTop& batched = tops[0].at(cell);
+        EXPECT_NEAR(batched.height, top.height, 1e-5);
+        EXPECT_EQ(batched.r, top.r);
+        EXPECT_EQ(batched.g, top.g);
+        EXPECT_EQ(batched.b, top.b);
+    }
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(after[0][i], after[1][i], 1e-5);
+    bord2Texture.glName = 0;
+}
+
+}  // namespace

@@ -52,10 +52,11 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(index, values.size() - 1)];
 }
 
-void printBench(const CaptureOptions& o, const std::vector<SceneTimes>& times, std::int64_t frames, double totalMs) {
+void printBench(const CaptureOptions& o, const std::string& renderer, const std::vector<SceneTimes>& times,
+                std::int64_t frames, double totalMs) {
     const double fps = totalMs > 0 ? static_cast<double>(frames) * 1000.0 / totalMs : 0;
     if (o.json) {
-        std::string out = "{\"renderer\":" + quoted(rendererName());
+        std::string out = "{\"renderer\":" + quoted(renderer);
         out += ",\"size\":\"" + std::to_string(o.settings.width) + "x" + std::to_string(o.settings.height) + "\"";
         out += ",\"fps\":" + std::to_string(o.settings.fps);
         out += ",\"startup\":{\"texturesMs\":" + formatNumber(startupTimes.texturesMs) +
@@ -77,7 +78,7 @@ void printBench(const CaptureOptions& o, const std::vector<SceneTimes>& times, s
         std::fputs(out.c_str(), stdout);
         return;
     }
-    std::printf("renderer   %s\n", rendererName().c_str());
+    std::printf("renderer   %s\n", renderer.c_str());
     std::printf("size       %dx%d, %d frames per second of music time\n", o.settings.width, o.settings.height,
                 o.settings.fps);
     std::printf("start-up   textures %.1f ms, music %.1f ms, sync %.1f ms\n", startupTimes.texturesMs,
@@ -142,6 +143,7 @@ int main(int argc, char** argv) {
 
     Capture capture;
     if (!openCapture(o.settings, capture, why)) return fail(why);
+    const std::string renderer = rendererName();
     const std::int64_t count = frameCount(capture);
     const int fps = o.settings.fps;
 
@@ -246,7 +248,7 @@ int main(int argc, char** argv) {
                   progress.seconds() > 0 ? static_cast<double>(end) / progress.seconds() : 0.0);
     progress.finish(status == 0 ? summary : why);
     if (status != 0) return status;
-    if (o.mode == CaptureMode::Bench) printBench(o, times, kept, timedMs);
+    if (o.mode == CaptureMode::Bench) printBench(o, renderer, times, kept, timedMs);
     if (o.mode == CaptureMode::Video) std::printf("%s\n", o.videoFile.c_str());
     return 0;
 }

@@ -43,8 +43,15 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
 
+    // extraEnv wins over the inherited entry of the same name.
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& extra : extraEnv) replaced = replaced || extra.compare(0, name.size(), name) == 0;
+        if (!replaced) env.push_back(entry);
+    }
     for (const std::string& extra : extraEnv) env.push_back(extra);
 
     auto start = std::chrono::steady_clock::now();

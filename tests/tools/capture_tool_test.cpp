@@ -1,0 +1,212 @@
+// tarnwick-capture run as a user runs it, on data made at test time.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/demodata.h"
+#include "support/support.h"
+
+namespace {
+
+using testsupport::RunResult;
+using testsupport::TempDir;
+
+std::string captureTool() { return testsupport::binaryDir() + "/tools/capture/tarnwick-capture"; }
+
+RunResult capture(const std::vector<std::string>& args, const std::string& dir,
+                  const std::vector<std::string>& env = {}) {
+    std::vector<std::string> argv = {captureTool()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testsupport::runProgram(argv, dir, env, 300);
+}
+
+// One fixture for the suite: 5 s of music; at 3000 bpm a row lasts 5 ms, so
+// the 754 rows take 3.77 s; at 120 bpm a row lasts 0.125 s.
+class CaptureTool : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        fast = new TempDir;
+        slow = new TempDir;
+        ready = testsupport::makeDemoData(fast->path(), {5.0, 3000.0, true}) &&
+                testsupport::makeDemoData(slow->path(), {10.0, 120.0, true});
+    }
+    static void TearDownTestSuite() {
+        delete fast;
+        delete slow;
+    }
+    void SetUp() override { ASSERT_TRUE(ready); }
+    static TempDir* fast;
+    static TempDir* slow;
+    static bool ready;
+    TempDir out;
+};
+TempDir* CaptureTool::fast = nullptr;
+TempDir* CaptureTool::slow = nullptr;
+bool CaptureTool::ready = false;
+
+TEST_F(CaptureTool, UsageErrorsExitWithTwoBeforeRendering) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--frobnicate"},
+        {"--bench", "--size", "12x"},
+        {"--bench", "--size", "0x100"},
+        {"--bench", "--fps", "0"},
+        {"--bench", "--fps", "sixty"},
+        {"--shot", "754", "--out", "x"},
+        {"--shot", "30,-1", "--out", "x"},
+        {"--shot", "30"},
+        {"--bench", "--from-row", "800"},
+        {"--bench", "--from-row", "300", "--to-row", "200"},
+        {"--bench", "--frames", "x"},
+        {"--frames", "x", "--json"},
+    };
+    for (const auto& args : bad) {
+        std::string line;
+        for (const auto& a : args) line += a + " ";
+        SCOPED_TRACE(line);
+        RunResult run = capture(args, fast->path());
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_NE(run.err.find("usage:"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("rendered"), std::string::npos) << "nothing is rendered";
+    }
+    RunResult help = capture({"--help"}, fast->path());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--shot"), std::string::npos);
+}
+
+TEST_F(CaptureTool, DataAndOutputFailuresNameThePathAndExitWithOne) {
+    TempDir empty;
+    RunResult run = capture({"--data", empty.path(), "--bench"}, out.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(empty.path() + "/data"), std::string::npos) << run.err;
+
+    // A folder that cannot be made: its parent is a file.
+    testsupport::writeFile(out.file("plain"), "x");
+    run = capture({"--shot", "30", "--out", out.file("plain/shots")}, fast->path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(out.file("plain/shots")), std::string::npos) << run.err;
+
+    // Without ffmpeg a video cannot be made; that is said before rendering.
+    run = capture({"--video", out.file("v.mp4")}, fast->path(), {"PATH=/nonexistent"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("ffmpeg"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("rendered"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(out.file("v.mp4")));
+}
+
+TEST_F(CaptureTool, ShotsAreTheFirstFrameAtOrAfterTheirRow) {
+    // 120 bpm: row r begins at r / 8 s. At 60 fps row 30 begins exactly on
+    // frame 225; at 30 fps it begins between frames 112 and 113.
+    struct Case {
+        int fps;
+        const char* rows;
+        std::vector<std::pair<std::string, int>> expected;  // file, frame
+    };
+    const Case cases[] = {
+        {60, "30,0,7", {{"row_030.png", 225}, {"row_000.png", 0}, {"row_007.png", 53}}},
+        {30, "30,31", {{"row_030.png", 113}, {"row_031.png", 117}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fps);
+        TempDir shots;
+        RunResult run = capture({"--fps", std::to_string(c.fps), "--size", "160x90", "--shot", c.rows, "--out",
+                                 shots.path()},
+                                slow->path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        for (const auto& [file, frame] : c.expected) {
+            EXPECT_TRUE(std::filesystem::exists(shots.file(file))) << file;
+            EXPECT_NE(run.out.find(shots.file(file) + ": frame " + std::to_string(frame) + ","), std::string::npos)
+                << run.out;
+        }
+    }
+    // A row the music never reaches (10 s are 80 rows) is a data failure.
+    RunResult run = capture({"--size", "160x90", "--shot", "500", "--out", out.path()}, slow->path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("row 500"), std::string::npos) << run.err;
+}
+
+TEST_F(CaptureTool, FramesRunToTheLastFrameAtOrBeforeRow753) {
+    // At 3000 bpm and 30 fps, frame k shows row 200 k / 30: frame 113 shows
+    // row 753 and frame 114 row 760, past the end.
+    RunResult run = capture({"--fps", "30", "--size", "160x90", "--frames", out.path()}, fast->path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out.path())) count += entry.is_regular_file();
+    EXPECT_EQ(count, 114);
+    EXPECT_TRUE(std::filesystem::exists(out.file("frame_000000.png")));
+    EXPECT_TRUE(std::filesystem::exists(out.file("frame_000113.png")));
+    EXPECT_NE(run.err.find("114 frames rendered"), std::string::npos) << run.err;
+}
+
+TEST_F(CaptureTool, TwoCapturesOfTheSameRowsAreTheSameBytes) {
+    TempDir first, second;
+    for (const TempDir* d : {&first, &second}) {
+        RunResult run = capture({"--size", "320x180", "--fps", "30", "--shot", "30,300", "--out", d->path()},
+                                fast->path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    for (const char* name : {"row_030.png", "row_300.png"}) {
+        std::string a = testsupport::readFile(first.file(name)), b = testsupport::readFile(second.file(name));
+        EXPECT_FALSE(a.empty()) << name;
+        EXPECT_TRUE(a == b) << name << " differs between two runs";
+    }
+}
+
+TEST_F(CaptureTool, VideoHasItsFramesAtItsRateAndMusicAsLongAsThePicture) {
+    if (!testsupport::haveCommand("ffmpeg") || !testsupport::haveCommand("ffprobe")) GTEST_SKIP() << "no ffmpeg";
+    // The whole demo (114 frames), and from row 400 on (frame 60 at 2 s).
+    for (auto [from, frames] : {std::pair{0, 114}, std::pair{400, 54}}) {
+        SCOPED_TRACE(from);
+        const std::string video = out.file("demo" + std::to_string(from) + ".mp4");
+        RunResult run = capture({"--fps", "30", "--size", "160x90", "--from-row", std::to_string(from), "--video",
+                                 video},
+                                fast->path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        auto probe = [&](const std::string& stream, const std::string& entries) {
+            RunResult p = testsupport::runProgram(
+                {"/bin/sh", "-c",
+                 "ffprobe -v error -count_frames -select_streams " + stream + " -show_entries stream=" + entries +
+                     " -of default=noprint_wrappers=1 '" + video + "'"},
+                "", {}, 120);
+            return p.out;
+        };
+        const std::string v = probe("v:0", "codec_name,pix_fmt,r_frame_rate,nb_read_frames,duration");
+        EXPECT_NE(v.find("codec_name=h264"), std::string::npos) << v;
+        EXPECT_NE(v.find("pix_fmt=yuv420p"), std::string::npos) << v;
+        EXPECT_NE(v.find("r_frame_rate=30/1"), std::string::npos) << v;
+        EXPECT_NE(v.find("nb_read_frames=" + std::to_string(frames) + "\n"), std::string::npos) << v;
+        const std::string a = probe("a:0", "codec_name,duration");
+        EXPECT_NE(a.find("codec_name=aac"), std::string::npos) << a;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(a, m, std::regex("duration=([0-9.]+)"))) << a;
+        // Within one AAC frame (1024 samples, 23 ms at 44.1 kHz) of the picture.
+        EXPECT_NEAR(std::stod(m[1]), frames / 30.0, 0.03) << a;
+    }
+}
+
+TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
+    RunResult run = capture({"--fps", "30", "--size", "160x90", "--bench", "--json"}, fast->path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"renderer\":\"[^\"]+\""))) << run.out;
+    EXPECT_NE(run.out.find("\"size\":\"160x90\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"texturesMs\":"), std::string::npos) << run.out;
+    int ranges = 0, frames = 0;
+    std::regex entry("\"frames\":([0-9]+)");
+    for (auto it = std::sregex_iterator(run.out.begin(), run.out.end(), entry); it != std::sregex_iterator(); ++it) {
+        ++ranges;
+        frames += std::stoi((*it)[1]);
+    }
+    EXPECT_EQ(ranges, 13);
+    EXPECT_EQ(frames, 114);
+    EXPECT_NE(run.out.find("{\"name\":\"credits field\",\"firstRow\":280,\"lastRow\":471,"), std::string::npos);
+
+    RunResult table = capture({"--fps", "30", "--size", "160x90", "--bench"}, fast->path());
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    EXPECT_NE(table.out.find("closing wheels   608-751"), std::string::npos) << table.out;
+}
+
+}  // namespace

@@ -274,6 +274,19 @@ void drawFieldBatched(CreditsFieldState& s, float progress) {
 
 }  // namespace
 
+float buildCreditsFrame(float beats, int row) {
+    CreditsFieldState& s = creditsField;
+    buildWave(s, beats);
+    buildColours(s);
+
+    for (int c = 0; c < creditColumns; ++c)
+        for (int r = 0; r < creditRows; ++r) s.textMask[c][r] = 0.0f;
+    const CreditLine& line = creditLines[currentLine(row)];
+    stampTextLine(line.text, line.x, line.y);
+
+    return (creditProgressRows(beats) - static_cast<float>(line.start)) / static_cast<float>(line.rows);
+}
+
 void drawCreditsField() {
     CreditsFieldState& s = creditsField;
 
@@ -286,17 +299,7 @@ void drawCreditsField() {
     glEnable(GL_DEPTH_TEST);
     enterFieldFrame();
 
-    buildWave(s, musicBeats());
-    buildColours(s);
-
-    for (int c = 0; c < creditColumns; ++c)
-        for (int r = 0; r < creditRows; ++r) s.textMask[c][r] = 0.0f;
-    const CreditLine& line = creditLines[currentLine(musicRow())];
-    stampTextLine(line.text, line.x, line.y);
-
-    const float progress =
-        (creditProgressRows(musicBeats()) - static_cast<float>(line.start)) / static_cast<float>(line.rows);
-
+    const float progress = buildCreditsFrame(musicBeats(), musicRow());
     if (s.drawEveryFace)
         drawFieldCubeByCube(s, progress);
     else

@@ -49,5 +49,11 @@ float musicBeats();
 // creditLines.
 void stampTextLine(std::string text, int x, int y);
 
+// The field's arithmetic for one frame at `beats` (music beats since row 0)
+// and music row `row`, without drawing: the wave into creditsField's
+// cellHeight, its rings into the cell colours, the current line into textMask. Returns the progress
+// through that line (0 at its first row, 1 at its end). Allocates nothing.
+float buildCreditsFrame(float beats, int row);
+
 // One frame of the scene; advances plasmaTime by frameDeltaMs.
 void drawCreditsField();

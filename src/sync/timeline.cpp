@@ -48,12 +48,12 @@ struct RowBudget {
 // Re-grids pattern `index` to `resolution`, or drops it (with a warning) when
 // the patterns together would hold more rows than the budget allows.
 bool regrid(SyncFile& file, std::size_t index, float resolution, RowBudget& budget,
-            std::vector<SyncWarning>* warnings) {
+            SyncWarnings* warnings) {
     Pattern& p = *file.patterns[index];
     std::int64_t rows = resampledRows(p.values.size(), p.resolution, resolution);
     // The built-in pattern (always first) fills the channels and is never dropped.
     if (rows < 0 || (index > 0 && !budget.allows(p.values.size(), rows))) {
-        addWarning(warnings, p.line,
+        addWarning(warnings, "pattern-rows", p.line,
                    "pattern " + quoted(p.name) + " would need " + std::to_string(rows) + " rows at " +
                        formatNumber(resolution) + " rows per beat, beyond the " + std::to_string(maxPatternRows) +
                        " rows all patterns may hold together; pattern skipped");
@@ -94,7 +94,7 @@ void resamplePattern(Pattern& p, float resolution) {
 }
 
 void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& timeline,
-                         std::vector<SyncWarning>* warnings) {
+                         SyncWarnings* warnings) {
     timeline = SyncTimeline{};
     RowBudget budget;
     for (const std::unique_ptr<Pattern>& p : file.patterns) budget.used += static_cast<std::int64_t>(p->values.size());
@@ -109,7 +109,7 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
         if (frac > 0.01) target = static_cast<float>(resolution / static_cast<double>(static_cast<float>(frac)));
         const std::int64_t whole = roundToInt(target);
         if (!(std::isfinite(target) && whole >= 1 && whole <= maxRowsPerBeat)) {
-            addWarning(warnings, p.line,
+            addWarning(warnings, "pattern-resolution-grid", p.line,
                        "pattern " + quoted(p.name) + " has resolution " + formatNumber(resolution) + ", which needs " +
                            formatNumber(target) + " rows per beat; at most " + std::to_string(maxRowsPerBeat) +
                            " are supported; pattern skipped");
@@ -129,7 +129,7 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
         const std::int32_t g = r == 0 ? l : gcd(r, l % r);
         const std::int64_t next = static_cast<std::int64_t>(r) * l / g;
         if (next > maxRowsPerBeat) {
-            addWarning(warnings, p.line,
+            addWarning(warnings, "common-grid", p.line,
                        "pattern " + quoted(p.name) + " at " + std::to_string(r) + " rows per beat makes the common grid " +
                            std::to_string(next) + " rows per beat, more than " + std::to_string(maxRowsPerBeat) +
                            "; pattern skipped");
@@ -150,7 +150,7 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
                                   timeline.rowsPerBeat;
     std::int64_t songBeats = std::max<std::int64_t>(0, beats);
     if (songBeats > maxBeats) {
-        addWarning(warnings, 2,
+        addWarning(warnings, "song-rows", 2,
                    "a song of " + formatNumber(roundHalfUp(exactBeats)) + " beats at this bpm needs " +
                        formatNumber(roundHalfUp(exactBeats) * timeline.rowsPerBeat) + " rows for each of " + std::to_string(lanes) +
                        " channel(s), more than " + std::to_string(maxChannelRows) + " in all; the timeline stops after " +
@@ -185,14 +185,14 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
             acc += static_cast<std::int64_t>(lane.placements[k]->values.size());
         }
         if (k < lane.placements.size()) {
-            addWarning(warnings, channel.line,
+            addWarning(warnings, "channel-rows", channel.line,
                        "channel " + quoted(channel.name) + " runs past " +
                            std::to_string(std::numeric_limits<std::int32_t>::max()) + " rows; its last " +
                            std::to_string(lane.placements.size() - k) + " placement(s) are dropped");
             lane.placements.resize(k);
         }
         if (channel.repeat && (lane.placements.empty() || lane.placements[0]->values.empty())) {
-            addWarning(warnings, channel.line,
+            addWarning(warnings, "channel-repeat-empty", channel.line,
                        "channel " + quoted(channel.name) + " repeats " +
                            (lane.placements.empty() ? std::string("but places no pattern")
                                                     : "its first pattern " + quoted(lane.placements[0]->name) +

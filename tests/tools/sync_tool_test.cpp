@@ -99,3 +99,55 @@ TEST(SyncTool, TheShippedSyncFileFitsTheShippedMusicWithoutWarnings) {
     EXPECT_TRUE(contains(r.out, "\"warnings\":[]")) << r.out.substr(0, 2000);
     EXPECT_TRUE(contains(r.out, "\"musicLastsPastEnd\":true")) << r.out.substr(0, 2000);
 }
+
+TEST(SyncTool, AFloodOfWarningsShowsTwentyAndTheCountOfTheRest) {
+    testsupport::TempDir dir;
+    std::string text = "h\tt\r\nbpm\t125\r\noff\t0\r\n";
+    for (int i = 0; i < 4000; ++i) text += "\r\n";  // 2000 joined lines
+    text += "PATTERNS\r\nCHANNELS\r\n";
+    testsupport::writeFile(dir.file("flood.csv"), text);
+
+    testsupport::RunResult r = runTool({dir.file("flood.csv")});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(contains(r.out, "warnings (2000)\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  " + dir.file("flood.csv") + ":42: line breaks")) << r.out;  // the 20th
+    EXPECT_FALSE(contains(r.out, dir.file("flood.csv") + ":44: line breaks")) << r.out;        // the 21st
+    EXPECT_TRUE(contains(r.out, "  " + dir.file("flood.csv") + ": ... and 1980 more warnings like this\n")) << r.out;
+
+    r = runTool({dir.file("flood.csv"), "--json"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(contains(r.out, "\"warningCount\":2000,\"warnings\":[{\"line\":4,")) << r.out.substr(0, 2000);
+    EXPECT_TRUE(contains(r.out, "{\"line\":42,\"message\":\"line breaks other than CR LF (a blank line, or LF or CR "
+                                "alone) join lines here\",\"kind\":\"line-break\",\"more\":1980}]}"))
+        << r.out.substr(0, 4000);
+    if (testsupport::haveCommand("python3")) {
+        testsupport::writeFile(dir.file("out.json"), r.out);
+        EXPECT_TRUE(testsupport::shell(
+            "python3 -c 'import json,sys; d=json.load(sys.stdin); sys.exit(len(d[\"warnings\"]) != 20)' < " +
+            dir.file("out.json")));
+    }
+}
+
+TEST(SyncTool, MemoryAndOutputStayWithinASmallMultipleOfABrokenFile) {
+    testsupport::TempDir dir;
+    // 16 MB of bare CR LF: four million joined lines.
+    std::string text;
+    text.reserve(16'000'000);
+    for (int i = 0; i < 8'000'000; ++i) text += "\r\n";
+    testsupport::writeFile(dir.file("flood.csv"), text);
+    const double fileKb = static_cast<double>(text.size()) / 1024.0;
+    text.clear();
+    text.shrink_to_fit();
+    for (const char* mode : {"", "--json"}) {
+        SCOPED_TRACE(mode);
+        std::vector<std::string> args = {dir.file("flood.csv")};
+        if (*mode) args.push_back(mode);
+        testsupport::RunResult r = runTool(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_TRUE(contains(r.out, "3999980")) << r.out.substr(0, 4000);  // the joins past the first 20
+        EXPECT_LT(r.out.size(), 20000u);
+        // The file's bytes and a small table entry per line, with room for
+        // the program itself; a warning kept per line would be gigabytes.
+        EXPECT_LT(static_cast<double>(r.maxRssKb), 6.0 * fileKb + 40.0 * 1024.0) << r.maxRssKb << " KiB";
+    }
+}

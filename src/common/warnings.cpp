@@ -73,7 +73,36 @@ void printWarnings(std::FILE* out, const char* program, const std::string& path,
     }
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::size_t utf8Length(const std::string& s, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+    }
+    return n;
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    std::size_t i = 0;
+    for (std::size_t shown = 0; i < text.size() && shown < quotedCharacters; ++shown) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const std::size_t n = utf8Length(text, i);
+        if (c < 0x20 || c == 0x7F || n == 0) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
+            ++i;
+        } else {
+            out.append(text, i, n);
+            i += n;
+        }
+    }
+    out += "\"";
+    if (i < text.size()) out += " (and " + std::to_string(text.size() - i) + " more bytes)";
+    return out;
+}
 
 std::string formatNumber(double value) {
     if (std::isnan(value)) return "nan";

@@ -67,8 +67,15 @@ std::string moreWarningsText(std::size_t more);
 // N more warnings like this" when there were more.
 void printWarnings(std::FILE* out, const char* program, const std::string& path, const WarningList& warnings);
 
-// Text in double quotes, as messages quote what a file says.
+// Text in double quotes, as messages quote what a file says. A message is
+// one line of text whatever the file holds: control bytes and bytes that are
+// not UTF-8 are written as \xNN, and past 60 characters the text is cut,
+// with the number of bytes left out ("..." (and 11200 more bytes)).
 std::string quoted(const std::string& text);
+inline constexpr std::size_t quotedCharacters = 60;
+
+// Length of the UTF-8 sequence at s[i], or 0 when none starts there.
+std::size_t utf8Length(const std::string& s, std::size_t i);
 // A number as messages and reports show it: up to nine significant digits,
 // "nan", "inf" and "-inf" spelt out.
 std::string formatNumber(double value);

@@ -74,3 +74,29 @@ TEST(WarningPrint, EachKindIsFollowedByTheCountOfTheRest) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Quoted, PlainTextStaysAsItIs) {
+    EXPECT_EQ(::quoted("fast"), "\"fast\"");
+    EXPECT_EQ(::quoted(""), "\"\"");
+    EXPECT_EQ(::quoted("Grüße, \"so\" \\ ok"), "\"Grüße, \"so\" \\ ok\"");
+}
+
+TEST(Quoted, ControlAndForeignBytesAreEscapedSoAMessageStaysOneLine) {
+    EXPECT_EQ(::quoted(std::string("a\r\nb\x01\x7f", 6)), "\"a\\x0d\\x0ab\\x01\\x7f\"");
+    EXPECT_EQ(::quoted(std::string("\xff\xc3", 2)), "\"\\xff\\xc3\"");  // not UTF-8, and a sequence cut short
+    EXPECT_EQ(::quoted(std::string("x\0y", 3)), "\"x\\x00y\"");
+}
+
+TEST(Quoted, LongTextIsCutWithTheCountOfWhatIsLeftOut) {
+    const std::string longText(1'000'000, 'x');
+    EXPECT_EQ(::quoted(longText), "\"" + std::string(quotedCharacters, 'x') + "\" (and 999940 more bytes)");
+    // Characters are counted, not bytes: a sequence is never cut.
+    std::string accents;
+    for (int i = 0; i < 61; ++i) accents += "é";
+    EXPECT_EQ(::quoted(accents), "\"" + accents.substr(0, 120) + "\" (and 2 more bytes)");
+    EXPECT_EQ(::quoted(std::string(quotedCharacters, 'y')), "\"" + std::string(quotedCharacters, 'y') + "\"");
+}
+
+}  // namespace

@@ -392,3 +392,22 @@ TEST(SyncReader, AFloodOfBrokenLinesKeepsTwentyWarningsAndCountsAll) {
     EXPECT_EQ(warnings[0].line, 4);
     EXPECT_EQ(warnings.total(), 50000u + 2u);  // and no PATTERNS, no CHANNELS
 }
+
+TEST(SyncReader, AWarningQuotingBinaryGarbageStaysOneShortReadableLine) {
+    std::string garbage;
+    // Every byte but the NUL, the tab and the CR, which would end the field.
+    for (int i = 0; i < 100000; ++i) {
+        const int b = (i * 37 + 11) % 256;
+        garbage.push_back(b == 0 || b == '\t' || b == '\r' ? 'x' : static_cast<char>(b));
+    }
+    const std::string text = "h\tt\r\nbpm\t" + garbage + "\r\noff\t0\r\nPATTERNS\r\nCHANNELS\r\n";
+    SyncWarnings warnings;
+    load(text, 0.0, &warnings);
+    bool sawBpm = false;
+    for (const SyncWarning& w : warnings) {
+        EXPECT_LT(w.message.size(), 400u) << w.message.substr(0, 400);
+        for (char c : w.message) ASSERT_GE(static_cast<unsigned char>(c), 0x20u) << w.message.substr(0, 400);
+        sawBpm |= w.kind == "bpm";
+    }
+    EXPECT_TRUE(sawBpm) << warningsText(warnings).substr(0, 2000);
+}

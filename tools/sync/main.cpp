@@ -40,17 +40,6 @@ int usageError(const std::string& message) {
     return 2;
 }
 
-// Length of the UTF-8 sequence at s[i], or 0 when it is not a valid one.
-std::size_t utf8Length(const std::string& s, std::size_t i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    }
-    return n;
-}
-
 // A JSON string; bytes that are not UTF-8 are taken as Latin-1.
 std::string jsonString(const std::string& s) {
     std::string out = "\"";

@@ -366,6 +366,13 @@ void parseSync(const char* bytes, std::size_t length, char separator, float leng
         const void* nul = std::memchr(bytes, 0, length);
         textLength = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : length;
     }
+    // The line table holds places in the text in 32 bits; no file the
+    // reader reads comes near that.
+    if (textLength > static_cast<std::size_t>(maxSyncFileBytes)) {
+        textLength = static_cast<std::size_t>(maxSyncFileBytes);
+        addWarning(warnings, "too-long", 0,
+                   "the text is longer than " + std::to_string(maxSyncFileBytes) + " bytes; the rest is not read");
+    }
     const std::string_view text(bytes ? bytes : "", textLength);
     const Lines lines = tokenise(text, separator);
 

@@ -37,7 +37,7 @@ void loadSync(const std::string& path, char separator, float lengthSeconds, Sync
 bool readTextFile(const std::string& path, std::vector<char>& buffer, std::string* why = nullptr);
 
 // Builds the patterns and channels from the bytes and lays them out on a
-// song of `lengthSeconds`.
+// song of `lengthSeconds`. Bytes past maxSyncFileBytes are not read.
 void parseSync(const char* bytes, std::size_t length, char separator, float lengthSeconds, SyncFile& file,
                SyncTimeline& timeline, SyncWarnings* warnings = nullptr);
 

@@ -411,3 +411,20 @@ TEST(SyncReader, AWarningQuotingBinaryGarbageStaysOneShortReadableLine) {
     }
     EXPECT_TRUE(sawBpm) << warningsText(warnings).substr(0, 2000);
 }
+
+TEST(SyncReader, TextPastTheFileLimitIsNotRead) {
+    // A valid file padded up to the limit with lines that no section takes,
+    // then bare CR LF lines, each of which would be worth a warning.
+    std::string text = exampleFile();
+    const std::size_t limit = static_cast<std::size_t>(maxSyncFileBytes);
+    text.reserve(limit + 1000);
+    while (text.size() + 4 <= limit) text += "\tx\r\n";
+    text.resize(limit, 'x');
+    for (int i = 0; i < 400; ++i) text += "\r\n";
+    SyncWarnings warnings;
+    auto ms = load(text, 0.0, &warnings);
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ(warnings[0].kind, "too-long") << warningsText(warnings);
+    EXPECT_EQ(warnings.total(), 1u) << warningsText(warnings);
+    EXPECT_EQ(ms->file.bpm, 125.0f);
+}

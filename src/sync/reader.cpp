@@ -120,6 +120,30 @@ std::unique_ptr<SyncValue> makeValue(ValueType type, const std::string& cell) {
     return value;
 }
 
+// Cells of one pattern that say the same share one value, so that a pattern
+// of a million equal cells holds one value and a million references to it.
+// The cache remembers the last cell text seen at each of a few slots.
+class ValueCache {
+public:
+    const SyncValue* valueFor(Pattern& pattern, std::string_view cell) {
+        Slot& slot = slots_[std::hash<std::string_view>{}(cell) % slotCount];
+        if (slot.value && slot.text == cell) return slot.value;
+        const std::string text(cell);
+        pattern.owned.push_back(makeValue(pattern.type, text));
+        slot.text = text;
+        slot.value = pattern.owned.back().get();
+        return slot.value;
+    }
+
+private:
+    static constexpr std::size_t slotCount = 1024;
+    struct Slot {
+        std::string text;
+        const SyncValue* value = nullptr;
+    };
+    std::vector<Slot> slots_ = std::vector<Slot>(slotCount);
+};
+
 void readHeader(const Lines& lines, SyncFile& file, SyncWarnings* warnings) {
     // Field 2 of the header's line `index`, or null (with a warning) when
     // there is none.
@@ -161,9 +185,11 @@ void readPatterns(const Lines& lines, int first, int end, SyncFile& file, SyncWa
     for (; i + 3 <= end; i += 3) {
         const std::vector<std::string> resolutionLine = lines.fields(static_cast<std::size_t>(i));
         const std::vector<std::string> typeLine = lines.fields(static_cast<std::size_t>(i + 1));
-        const std::vector<std::string> rowLine = lines.fields(static_cast<std::size_t>(i + 2));
+        // The row line may hold millions of cells: they are read in place.
+        const std::string_view rowText = lines.lineText(static_cast<std::size_t>(i + 2));
+        const std::size_t nameEnd = std::min(rowText.find(lines.separator), rowText.size());
+        const std::string name(rowText.substr(0, nameEnd));
         const int resolutionAt = lines.fileLine(static_cast<std::size_t>(i));
-        const std::string& name = rowLine[0];
         if (resolutionLine.size() < 2) {
             addWarning(warnings, "pattern-resolution", resolutionAt,
                        keepsWarning(warnings, "pattern-resolution")
@@ -194,13 +220,15 @@ void readPatterns(const Lines& lines, int first, int end, SyncFile& file, SyncWa
         }
         pattern->name = name;
         const bool known = pattern->type != ValueType::Other;
-        for (std::size_t c = 1; c < rowLine.size(); ++c) {
-            const std::string& cell = rowLine[c];
+        ValueCache cache;
+        for (std::size_t begin = nameEnd + 1; begin <= rowText.size();) {
+            const std::size_t cellEnd = std::min(rowText.find(lines.separator, begin), rowText.size());
+            const std::string_view cell = rowText.substr(begin, cellEnd - begin);
+            begin = cellEnd + 1;
             if (cell.empty()) {
                 pattern->values.push_back(nullptr);
             } else if (known) {
-                pattern->owned.push_back(makeValue(pattern->type, cell));
-                pattern->values.push_back(pattern->owned.back().get());
+                pattern->values.push_back(cache.valueFor(*pattern, cell));
             }
         }
         file.patterns.push_back(std::move(pattern));

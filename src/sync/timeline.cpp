@@ -83,10 +83,13 @@ void resamplePattern(Pattern& p, float resolution) {
         }
     }
     // Keep the values that some new row still refers to; release the rest.
-    std::unordered_set<const SyncValue*> kept(rows.begin(), rows.end());
+    // (A sorted list: one pointer a row, where a hash set would take several.)
+    std::vector<const SyncValue*> kept(rows);
+    std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
     std::vector<std::unique_ptr<SyncValue>> owned;
     for (std::unique_ptr<SyncValue>& v : p.owned) {
-        if (kept.count(v.get())) owned.push_back(std::move(v));
+        if (std::binary_search(kept.begin(), kept.end(), v.get())) owned.push_back(std::move(v));
     }
     p.owned = std::move(owned);
     p.values = std::move(rows);

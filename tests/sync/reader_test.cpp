@@ -428,3 +428,24 @@ TEST(SyncReader, TextPastTheFileLimitIsNotRead) {
     EXPECT_EQ(warnings.total(), 1u) << warningsText(warnings);
     EXPECT_EQ(ms->file.bpm, 125.0f);
 }
+
+TEST(SyncReader, EqualCellsOfAPatternShareOneValue) {
+    std::string row = "p";
+    for (int i = 0; i < 100000; ++i) row += i % 2 ? "\t1" : "\t2";
+    row += "\t\t3";
+    auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", row, "CHANNELS"}), 0.0);
+    ASSERT_EQ(ms->file.patterns.size(), 2u);
+    const Pattern& p = *ms->file.patterns[1];
+    ASSERT_EQ(p.values.size(), 100002u);
+    EXPECT_EQ(p.owned.size(), 3u);
+    EXPECT_EQ(std::get<std::int32_t>(p.values[0]->data), 2);
+    EXPECT_EQ(std::get<std::int32_t>(p.values[99999]->data), 1);
+    EXPECT_EQ(p.values[100000], nullptr);
+    EXPECT_EQ(std::get<std::int32_t>(p.values[100001]->data), 3);
+    // Cells that read as the same number but say it differently stay apart.
+    ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tSTRING", "s\t1\t01\t1\t01", "CHANNELS"}), 0.0);
+    const Pattern& s = *ms->file.patterns[1];
+    ASSERT_EQ(s.values.size(), 4u);
+    EXPECT_EQ(s.owned.size(), 2u);
+    EXPECT_EQ(std::get<std::string>(s.values[3]->data), "01");
+}

@@ -13,6 +13,7 @@
 #include <limits>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -241,6 +242,10 @@ void readPatterns(const Lines& lines, int first, int end, SyncFile& file, SyncWa
 }
 
 void readChannels(const Lines& lines, int first, int end, SyncFile& file, SyncWarnings* warnings) {
+    // A name places the first pattern of that name, looked up at the same
+    // cost however many patterns and placements a file has.
+    std::unordered_map<std::string, const Pattern*> patternsByName;
+    for (const std::unique_ptr<Pattern>& p : file.patterns) patternsByName.emplace(p->name, p.get());
     int i = first;
     for (; i + 2 <= end; i += 2) {
         const std::vector<std::string> placeLine = lines.fields(static_cast<std::size_t>(i));
@@ -259,12 +264,8 @@ void readChannels(const Lines& lines, int first, int end, SyncFile& file, SyncWa
         for (std::size_t f = 1; f < placeLine.size(); ++f) {
             const std::string& name = placeLine[f];
             if (name.empty()) continue;
-            for (const std::unique_ptr<Pattern>& p : file.patterns) {
-                if (p->name == name) {
-                    channel.placements.push_back(p.get());
-                    break;
-                }
-            }
+            auto found = patternsByName.find(name);
+            if (found != patternsByName.end()) channel.placements.push_back(found->second);
         }
         file.channels.push_back(std::move(channel));
     }

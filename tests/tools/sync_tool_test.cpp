@@ -168,3 +168,19 @@ TEST(SyncTool, APatternOfMillionsOfCellsStaysWithinASmallMultipleOfTheFile) {
     // pointer a row; a value object a cell would be many times that.
     EXPECT_LT(static_cast<double>(r.maxRssKb), 8.0 * fileKb + 40.0 * 1024.0) << r.maxRssKb << " KiB";
 }
+
+TEST(SyncTool, ManyPatternsAndPlacementsDoNotStall) {
+    // 200000 patterns and a channel placing a missing name 200000 times:
+    // a search of every pattern for every placement would take minutes.
+    testsupport::TempDir dir;
+    std::string text = "h\tt\r\nbpm\t120\r\noff\t0\r\nPATTERNS\r\n";
+    for (int i = 0; i < 200000; ++i) text += "r\t1\r\nt\tBOOLEAN\r\np" + std::to_string(i) + "\t1\r\n";
+    text += "CHANNELS\r\nc";
+    for (int i = 0; i < 200000; ++i) text += "\tmissing";
+    text += "\r\nf\t0\r\n";
+    testsupport::writeFile(dir.file("many.csv"), text);
+    testsupport::RunResult r = runTool({dir.file("many.csv"), "--length", "10"});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0) << r.err.substr(0, 2000);
+    EXPECT_TRUE(contains(r.out, "patterns (200001)")) << r.out.substr(0, 400);
+}

@@ -26,14 +26,23 @@ std::int64_t resampledRows(std::size_t rows, float from, float to) {
     return roundToInt(beats * static_cast<double>(to));
 }
 
-// Drops a pattern that cannot take part in the timeline, and every placement of it.
-void removePattern(SyncFile& file, std::size_t index) {
-    const Pattern* gone = file.patterns[index].get();
+// Drops the patterns marked in `dropped` (one flag per pattern), and every
+// placement of them, in one pass: a file may drop a million patterns placed a
+// million times.
+void removePatterns(SyncFile& file, const std::vector<bool>& dropped) {
+    std::unordered_set<const Pattern*> gone;
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
+        if (dropped[i]) gone.insert(file.patterns[i].get());
+    }
+    if (gone.empty()) return;
     for (Channel& channel : file.channels) {
         auto& p = channel.placements;
-        p.erase(std::remove(p.begin(), p.end(), gone), p.end());
+        p.erase(std::remove_if(p.begin(), p.end(), [&](const Pattern* q) { return gone.count(q) > 0; }), p.end());
     }
-    file.patterns.erase(file.patterns.begin() + static_cast<std::ptrdiff_t>(index));
+    auto& patterns = file.patterns;
+    patterns.erase(std::remove_if(patterns.begin(), patterns.end(),
+                                  [&](const std::unique_ptr<Pattern>& q) { return gone.count(q.get()) > 0; }),
+                   patterns.end());
 }
 
 struct RowBudget {
@@ -45,8 +54,9 @@ struct RowBudget {
     }
 };
 
-// Re-grids pattern `index` to `resolution`, or drops it (with a warning) when
-// the patterns together would hold more rows than the budget allows.
+// Re-grids pattern `index` to `resolution`; false (with a warning) when the
+// patterns together would hold more rows than the budget allows, and the
+// pattern is to be dropped.
 bool regrid(SyncFile& file, std::size_t index, float resolution, RowBudget& budget,
             SyncWarnings* warnings) {
     Pattern& p = *file.patterns[index];
@@ -58,7 +68,6 @@ bool regrid(SyncFile& file, std::size_t index, float resolution, RowBudget& budg
                        formatNumber(resolution) + " rows per beat, beyond the " + std::to_string(maxPatternRows) +
                        " rows all patterns may hold together; pattern skipped");
         budget.used -= static_cast<std::int64_t>(p.values.size());
-        removePattern(file, index);
         return false;
     }
     budget.used += rows - static_cast<std::int64_t>(p.values.size());
@@ -104,7 +113,8 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
 
     // Fractional resolutions become the smallest whole grid that holds them:
     // 1.5 -> 3, 0.25 -> 1, 1.25 -> 5.
-    for (std::size_t i = 0; i < file.patterns.size();) {
+    std::vector<bool> dropped(file.patterns.size(), false);
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
         Pattern& p = *file.patterns[i];
         const double resolution = p.resolution;
         const double frac = resolution - std::trunc(resolution);
@@ -117,16 +127,17 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
                            formatNumber(target) + " rows per beat; at most " + std::to_string(maxRowsPerBeat) +
                            " are supported; pattern skipped");
             budget.used -= static_cast<std::int64_t>(p.values.size());
-            removePattern(file, i);
+            dropped[i] = true;
             continue;
         }
-        if (frac > 0.01 && !regrid(file, i, target, budget, warnings)) continue;
-        ++i;
+        if (frac > 0.01 && !regrid(file, i, target, budget, warnings)) dropped[i] = true;
     }
+    removePatterns(file, dropped);
 
     // The common resolution: the least common multiple of all resolutions.
     std::int32_t l = file.patterns.empty() ? 1 : static_cast<std::int32_t>(roundToInt(file.patterns[0]->resolution));
-    for (std::size_t i = 0; i < file.patterns.size();) {
+    dropped.assign(file.patterns.size(), false);
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
         const Pattern& p = *file.patterns[i];
         const std::int32_t r = static_cast<std::int32_t>(roundToInt(p.resolution));
         const std::int32_t g = r == 0 ? l : gcd(r, l % r);
@@ -137,12 +148,12 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
                            std::to_string(next) + " rows per beat, more than " + std::to_string(maxRowsPerBeat) +
                            "; pattern skipped");
             budget.used -= static_cast<std::int64_t>(p.values.size());
-            removePattern(file, i);
+            dropped[i] = true;
             continue;
         }
         l = static_cast<std::int32_t>(next);
-        ++i;
     }
+    removePatterns(file, dropped);
     timeline.rowsPerBeat = l;
 
     // The song's length in whole beats, times the rows per beat.
@@ -163,14 +174,15 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
     timeline.totalRows = static_cast<std::int32_t>(songBeats * timeline.rowsPerBeat);
 
     // Every pattern on the common grid.
-    for (std::size_t i = 0; i < file.patterns.size();) {
+    dropped.assign(file.patterns.size(), false);
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
         const Pattern& p = *file.patterns[i];
         if (roundToInt(p.resolution) != timeline.rowsPerBeat &&
             !regrid(file, i, static_cast<float>(timeline.rowsPerBeat), budget, warnings)) {
-            continue;
+            dropped[i] = true;
         }
-        ++i;
     }
+    removePatterns(file, dropped);
 
     // Placements from the start of the song; channels that run out before its
     // end loop their first pattern or wait out the song one beat at a time.

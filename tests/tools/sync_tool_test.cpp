@@ -184,3 +184,22 @@ TEST(SyncTool, ManyPatternsAndPlacementsDoNotStall) {
     EXPECT_EQ(r.exitCode, 0) << r.err.substr(0, 2000);
     EXPECT_TRUE(contains(r.out, "patterns (200001)")) << r.out.substr(0, 400);
 }
+
+TEST(SyncTool, ManySkippedPatternsPlacedManyTimesDoNotStall) {
+    // 300000 patterns of a resolution beyond the grid, each placed once by
+    // one channel: dropping them one at a time from every placement list
+    // would take minutes.
+    testsupport::TempDir dir;
+    const int count = 300000;
+    std::string text = "h\tt\r\nbpm\t120\r\noff\t0\r\nPATTERNS\r\n";
+    for (int i = 0; i < count; ++i) text += "r\t100000\r\nt\tBOOLEAN\r\np" + std::to_string(i) + "\t1\r\n";
+    text += "r\t1\r\nt\tBOOLEAN\r\nkept\t1\r\nCHANNELS\r\nc";
+    for (int i = 0; i < count; ++i) text += "\tp" + std::to_string(i);
+    text += "\tkept\r\nf\t0\r\n";
+    testsupport::writeFile(dir.file("skipped.csv"), text);
+    testsupport::RunResult r = runTool({dir.file("skipped.csv"), "--length", "10"});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.out, "warnings (300000)")) << r.out.substr(0, 400);
+    EXPECT_TRUE(contains(r.out, "c  no repeat  20 placements: kept from row 0, emptypattern x19 from row 1")) << r.out.substr(0, 2000);
+}

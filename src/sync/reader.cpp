@@ -123,26 +123,27 @@ std::unique_ptr<SyncValue> makeValue(ValueType type, const std::string& cell) {
 
 // Cells of one pattern that say the same share one value, so that a pattern
 // of a million equal cells holds one value and a million references to it.
-// The cache remembers the last cell text seen at each of a few slots.
+// Up to maxShared different texts are remembered per pattern; cells past
+// that get values of their own.
 class ValueCache {
 public:
+    static constexpr std::size_t maxShared = 65536;
+
+    void startPattern() { known_.clear(); }
+
     const SyncValue* valueFor(Pattern& pattern, std::string_view cell) {
-        Slot& slot = slots_[std::hash<std::string_view>{}(cell) % slotCount];
-        if (slot.value && slot.text == cell) return slot.value;
-        const std::string text(cell);
-        pattern.owned.push_back(makeValue(pattern.type, text));
-        slot.text = text;
-        slot.value = pattern.owned.back().get();
-        return slot.value;
+        text_.assign(cell.data(), cell.size());
+        auto found = known_.find(text_);
+        if (found != known_.end()) return found->second;
+        pattern.owned.push_back(makeValue(pattern.type, text_));
+        const SyncValue* value = pattern.owned.back().get();
+        if (known_.size() < maxShared) known_.emplace(text_, value);
+        return value;
     }
 
 private:
-    static constexpr std::size_t slotCount = 1024;
-    struct Slot {
-        std::string text;
-        const SyncValue* value = nullptr;
-    };
-    std::vector<Slot> slots_ = std::vector<Slot>(slotCount);
+    std::unordered_map<std::string, const SyncValue*> known_;
+    std::string text_;
 };
 
 void readHeader(const Lines& lines, SyncFile& file, SyncWarnings* warnings) {
@@ -182,6 +183,7 @@ void readHeader(const Lines& lines, SyncFile& file, SyncWarnings* warnings) {
 }
 
 void readPatterns(const Lines& lines, int first, int end, SyncFile& file, SyncWarnings* warnings) {
+    ValueCache cache;
     int i = first;
     for (; i + 3 <= end; i += 3) {
         const std::vector<std::string> resolutionLine = lines.fields(static_cast<std::size_t>(i));
@@ -221,7 +223,7 @@ void readPatterns(const Lines& lines, int first, int end, SyncFile& file, SyncWa
         }
         pattern->name = name;
         const bool known = pattern->type != ValueType::Other;
-        ValueCache cache;
+        cache.startPattern();
         for (std::size_t begin = nameEnd + 1; begin <= rowText.size();) {
             const std::size_t cellEnd = std::min(rowText.find(lines.separator, begin), rowText.size());
             const std::string_view cell = rowText.substr(begin, cellEnd - begin);

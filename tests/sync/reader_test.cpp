@@ -449,3 +449,23 @@ TEST(SyncReader, EqualCellsOfAPatternShareOneValue) {
     EXPECT_EQ(s.owned.size(), 2u);
     EXPECT_EQ(std::get<std::string>(s.values[3]->data), "01");
 }
+
+TEST(SyncReader, CellsRepeatingOverThousandsOfValuesShareThemToo) {
+    std::string row = "p";
+    for (int i = 0; i < 40000; ++i) row += "\t" + std::to_string(i % 5000);
+    auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", row, "CHANNELS"}), 0.0);
+    const Pattern& p = *ms->file.patterns[1];
+    ASSERT_EQ(p.values.size(), 40000u);
+    EXPECT_EQ(p.owned.size(), 5000u);
+    for (std::size_t i = 0; i < p.values.size(); i += 997) {
+        EXPECT_EQ(std::get<std::int32_t>(p.values[i]->data), static_cast<std::int32_t>(i % 5000));
+    }
+    // Past the number of texts remembered, every cell still reads right.
+    row = "q";
+    for (int i = 0; i < 70000; ++i) row += "\t" + std::to_string(i);
+    ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", row, "CHANNELS"}), 0.0);
+    const Pattern& q = *ms->file.patterns[1];
+    ASSERT_EQ(q.values.size(), 70000u);
+    EXPECT_EQ(q.owned.size(), 70000u);
+    EXPECT_EQ(std::get<std::int32_t>(q.values[69999]->data), 69999);
+}

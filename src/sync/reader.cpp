@@ -38,7 +38,35 @@ struct Lines {
     std::size_t size() const { return lines.size(); }
     int fileLine(std::size_t i) const { return lines[i].fileLine; }
     std::string_view lineText(std::size_t i) const { return text.substr(lines[i].begin, lines[i].length); }
-    std::vector<std::string> fields(std::size_t i) const { return splitSyncFields(std::string(lineText(i)), separator); }
+    // Field `index` (0 the first) of line `i`, without cutting the others;
+    // false when the line has no such field.
+    bool field(std::size_t i, std::size_t index, std::string& out) const {
+        std::string_view line = lineText(i);
+        if (line.empty()) return false;
+        std::size_t begin = 0;
+        for (std::size_t k = 0; k < index; ++k) {
+            const std::size_t at = line.find(separator, begin);
+            if (at == std::string_view::npos) return false;
+            begin = at + 1;
+        }
+        const std::size_t end = std::min(line.find(separator, begin), line.size());
+        out.assign(line.data() + begin, end - begin);
+        return true;
+    }
+    // Calls `each` with every field of line `i` from field `first` on, in place.
+    template <typename Each>
+    void forFields(std::size_t i, std::size_t first, Each each) const {
+        std::string_view line = lineText(i);
+        if (line.empty()) return;
+        std::size_t begin = 0;
+        for (std::size_t k = 0;; ++k) {
+            const std::size_t at = line.find(separator, begin);
+            const std::size_t end = std::min(at, line.size());
+            if (k >= first) each(line.substr(begin, end - begin));
+            if (at == std::string_view::npos) return;
+            begin = at + 1;
+        }
+    }
     // The first field, without cutting the rest; `none` tells an empty line
     // (no fields) from an empty first field.
     std::string_view firstField(std::size_t i, bool& none) const {
@@ -150,13 +178,7 @@ void readHeader(const Lines& lines, SyncFile& file, SyncWarnings* warnings) {
     // Field 2 of the header's line `index`, or null (with a warning) when
     // there is none.
     auto field2 = [&](std::size_t index, const char* kind, const char* missing, std::string& text) -> bool {
-        if (index < lines.size()) {
-            std::vector<std::string> fields = lines.fields(index);
-            if (fields.size() > 1) {
-                text = std::move(fields[1]);
-                return true;
-            }
-        }
+        if (index < lines.size() && lines.field(index, 1, text)) return true;
         int line = index < lines.size() ? lines.fileLine(index) : static_cast<int>(index) + 1;
         addWarning(warnings, kind, line, missing);
         return false;
@@ -186,25 +208,25 @@ void readPatterns(const Lines& lines, int first, int end, SyncFile& file, SyncWa
     ValueCache cache;
     int i = first;
     for (; i + 3 <= end; i += 3) {
-        const std::vector<std::string> resolutionLine = lines.fields(static_cast<std::size_t>(i));
-        const std::vector<std::string> typeLine = lines.fields(static_cast<std::size_t>(i + 1));
-        // The row line may hold millions of cells: they are read in place.
-        const std::string_view rowText = lines.lineText(static_cast<std::size_t>(i + 2));
-        const std::size_t nameEnd = std::min(rowText.find(lines.separator), rowText.size());
-        const std::string name(rowText.substr(0, nameEnd));
-        const int resolutionAt = lines.fileLine(static_cast<std::size_t>(i));
-        if (resolutionLine.size() < 2) {
+        // A line may hold millions of fields: only those needed are cut out.
+        const std::size_t at = static_cast<std::size_t>(i);
+        std::string resolutionText, typeText, name;
+        const bool haveResolution = lines.field(at, 1, resolutionText);
+        const bool haveType = lines.field(at + 1, 1, typeText);
+        lines.field(at + 2, 0, name);
+        const int resolutionAt = lines.fileLine(at);
+        if (!haveResolution) {
             addWarning(warnings, "pattern-resolution", resolutionAt,
                        keepsWarning(warnings, "pattern-resolution")
                            ? "pattern " + quoted(name) + " has no resolution in field 2; pattern skipped"
                            : std::string());
             continue;
         }
-        float resolution = readSyncFloat(resolutionLine[1]);
+        float resolution = readSyncFloat(resolutionText);
         if (!(std::isfinite(resolution) && static_cast<double>(resolution) > 0.01)) {
             addWarning(warnings, "pattern-resolution", resolutionAt,
                        keepsWarning(warnings, "pattern-resolution")
-                           ? "pattern " + quoted(name) + " has resolution " + quoted(resolutionLine[1]) +
+                           ? "pattern " + quoted(name) + " has resolution " + quoted(resolutionText) +
                                  ", which is not above 0.01; pattern skipped"
                            : std::string());
             continue;
@@ -212,8 +234,8 @@ void readPatterns(const Lines& lines, int first, int end, SyncFile& file, SyncWa
         auto pattern = std::make_unique<Pattern>();
         pattern->line = resolutionAt;
         pattern->resolution = resolution;
-        if (typeLine.size() > 1) {
-            pattern->typeText = typeLine[1];
+        if (haveType) {
+            pattern->typeText = typeText;
             pattern->type = valueTypeFromName(pattern->typeText);
         } else {
             addWarning(warnings, "pattern-type", lines.fileLine(static_cast<std::size_t>(i + 1)),
@@ -224,16 +246,13 @@ void readPatterns(const Lines& lines, int first, int end, SyncFile& file, SyncWa
         pattern->name = name;
         const bool known = pattern->type != ValueType::Other;
         cache.startPattern();
-        for (std::size_t begin = nameEnd + 1; begin <= rowText.size();) {
-            const std::size_t cellEnd = std::min(rowText.find(lines.separator, begin), rowText.size());
-            const std::string_view cell = rowText.substr(begin, cellEnd - begin);
-            begin = cellEnd + 1;
+        lines.forFields(at + 2, 1, [&](std::string_view cell) {
             if (cell.empty()) {
                 pattern->values.push_back(nullptr);
             } else if (known) {
                 pattern->values.push_back(cache.valueFor(*pattern, cell));
             }
-        }
+        });
         file.patterns.push_back(std::move(pattern));
     }
     if (i < end) {
@@ -250,25 +269,26 @@ void readChannels(const Lines& lines, int first, int end, SyncFile& file, SyncWa
     for (const std::unique_ptr<Pattern>& p : file.patterns) patternsByName.emplace(p->name, p.get());
     int i = first;
     for (; i + 2 <= end; i += 2) {
-        const std::vector<std::string> placeLine = lines.fields(static_cast<std::size_t>(i));
-        const std::vector<std::string> flagLine = lines.fields(static_cast<std::size_t>(i + 1));
+        const std::size_t at = static_cast<std::size_t>(i);
         Channel channel;
-        channel.line = lines.fileLine(static_cast<std::size_t>(i));
-        channel.name = placeLine[0];
-        if (flagLine.size() > 1) {
-            channel.repeat = flagLine[1] == "1";
+        channel.line = lines.fileLine(at);
+        lines.field(at, 0, channel.name);
+        std::string flag;
+        if (lines.field(at + 1, 1, flag)) {
+            channel.repeat = flag == "1";
         } else {
             addWarning(warnings, "channel-repeat", lines.fileLine(static_cast<std::size_t>(i + 1)),
                        keepsWarning(warnings, "channel-repeat")
                            ? "channel " + quoted(channel.name) + " has no repeat flag in field 2; it does not repeat"
                            : std::string());
         }
-        for (std::size_t f = 1; f < placeLine.size(); ++f) {
-            const std::string& name = placeLine[f];
-            if (name.empty()) continue;
+        std::string name;
+        lines.forFields(at, 1, [&](std::string_view field) {
+            if (field.empty()) return;
+            name.assign(field.data(), field.size());
             auto found = patternsByName.find(name);
             if (found != patternsByName.end()) channel.placements.push_back(found->second);
-        }
+        });
         file.channels.push_back(std::move(channel));
     }
     if (i < end) {

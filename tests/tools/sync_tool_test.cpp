@@ -203,3 +203,21 @@ TEST(SyncTool, ManySkippedPatternsPlacedManyTimesDoNotStall) {
     EXPECT_TRUE(contains(r.out, "warnings (300000)")) << r.out.substr(0, 400);
     EXPECT_TRUE(contains(r.out, "c  no repeat  20 placements: kept from row 0, emptypattern x19 from row 1")) << r.out.substr(0, 2000);
 }
+
+TEST(SyncTool, LinesOfMillionsOfFieldsStayWithinASmallMultipleOfTheFile) {
+    // A channel placing a missing pattern four million times, and a repeat
+    // flag line of eight million separators.
+    testsupport::TempDir dir;
+    std::string text = "h\tt\r\nbpm\t120\r\noff\t0\r\nPATTERNS\r\nr\t1\r\nt\tBOOLEAN\r\nx\t1\r\nCHANNELS\r\nc";
+    text.reserve(16'000'100);
+    for (int i = 0; i < 4'000'000; ++i) text += "\ty";
+    text += "\r\nf" + std::string(8'000'000, '\t') + "\r\n";
+    testsupport::writeFile(dir.file("fields.csv"), text);
+    const double fileKb = static_cast<double>(text.size()) / 1024.0;
+    text.clear();
+    text.shrink_to_fit();
+    testsupport::RunResult r = runTool({dir.file("fields.csv"), "--length", "10"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "c  no repeat  20 placements: emptypattern x20 from row 0")) << r.out.substr(0, 2000);
+    EXPECT_LT(static_cast<double>(r.maxRssKb), 4.0 * fileKb + 40.0 * 1024.0) << r.maxRssKb << " KiB";
+}

@@ -74,14 +74,14 @@ float songLengthSeconds(const MusicSync& ms) {
     return static_cast<float>(audio::bytesToSeconds(ms.stream, audio::length(ms.stream)));
 }
 
-void loadSync(const std::string& path, char separator, MusicSync& ms, std::vector<SyncWarning>* warnings) {
-    std::vector<SyncWarning> found;
+void loadSync(const std::string& path, char separator, MusicSync& ms, SyncWarnings* warnings) {
+    SyncWarnings found;
     // Always onto an empty model, however often it is loaded.
     ms.file = SyncFile{};
     ms.timeline = SyncTimeline{};
     ms.playback = SyncPlayback{};
     loadSync(path, separator, songLengthSeconds(ms), ms.file, ms.timeline, warnings ? warnings : &found);
-    for (const SyncWarning& w : found) printWarning(stderr, "tarnwick", path, w);
+    printWarnings(stderr, "tarnwick", path, found);
 }
 
 std::vector<const SyncValue*> advanceSync(MusicSync& ms) {

@@ -9,7 +9,10 @@
 // A file inside the format's limits loads without any warning. Outside them
 // the reader never reads past what exists, never divides by zero and never
 // loops without end; it keeps the defaults or skips the faulty part, and
-// records one warning per problem with the line it was found on.
+// records one warning per problem with the line it was found on (the list
+// keeps the first few of each kind and counts the rest). Its memory stays
+// within a few times the file's size: lines are kept as places in the text,
+// and fields are cut from a line only when it is read.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,16 +30,16 @@ inline constexpr const char* syncPath = "data/sync/sync.csv";
 // file that cannot be read is parsed as empty text, which leaves the
 // defaults, with one warning naming the reason.
 void loadSync(const std::string& path, char separator, float lengthSeconds, SyncFile& file, SyncTimeline& timeline,
-              std::vector<SyncWarning>* warnings);
+              SyncWarnings* warnings);
 
 // The whole file into `buffer`; true when all of it was read. `why`, when
 // given, receives the reason for a failure.
 bool readTextFile(const std::string& path, std::vector<char>& buffer, std::string* why = nullptr);
 
 // Builds the patterns and channels from the bytes and lays them out on a
-// song of `lengthSeconds`.
+// song of `lengthSeconds`. Bytes past maxSyncFileBytes are not read.
 void parseSync(const char* bytes, std::size_t length, char separator, float lengthSeconds, SyncFile& file,
-               SyncTimeline& timeline, std::vector<SyncWarning>* warnings = nullptr);
+               SyncTimeline& timeline, SyncWarnings* warnings = nullptr);
 
 // The steps of the reader, exposed for tests and the checker.
 // Lines of the text (already cut at the first NUL), by the CR LF scan.

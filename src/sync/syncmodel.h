@@ -11,6 +11,7 @@
 #include "common/warnings.h"
 
 using SyncWarning = Warning;
+using SyncWarnings = WarningList;
 
 // What a pattern's cells hold. `Other` is a type word the demo does not know:
 // such a pattern keeps only its empty cells.

@@ -26,14 +26,23 @@ std::int64_t resampledRows(std::size_t rows, float from, float to) {
     return roundToInt(beats * static_cast<double>(to));
 }
 
-// Drops a pattern that cannot take part in the timeline, and every placement of it.
-void removePattern(SyncFile& file, std::size_t index) {
-    const Pattern* gone = file.patterns[index].get();
+// Drops the patterns marked in `dropped` (one flag per pattern), and every
+// placement of them, in one pass: a file may drop a million patterns placed a
+// million times.
+void removePatterns(SyncFile& file, const std::vector<bool>& dropped) {
+    std::unordered_set<const Pattern*> gone;
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
+        if (dropped[i]) gone.insert(file.patterns[i].get());
+    }
+    if (gone.empty()) return;
     for (Channel& channel : file.channels) {
         auto& p = channel.placements;
-        p.erase(std::remove(p.begin(), p.end(), gone), p.end());
+        p.erase(std::remove_if(p.begin(), p.end(), [&](const Pattern* q) { return gone.count(q) > 0; }), p.end());
     }
-    file.patterns.erase(file.patterns.begin() + static_cast<std::ptrdiff_t>(index));
+    auto& patterns = file.patterns;
+    patterns.erase(std::remove_if(patterns.begin(), patterns.end(),
+                                  [&](const std::unique_ptr<Pattern>& q) { return gone.count(q.get()) > 0; }),
+                   patterns.end());
 }
 
 struct RowBudget {
@@ -45,20 +54,20 @@ struct RowBudget {
     }
 };
 
-// Re-grids pattern `index` to `resolution`, or drops it (with a warning) when
-// the patterns together would hold more rows than the budget allows.
+// Re-grids pattern `index` to `resolution`; false (with a warning) when the
+// patterns together would hold more rows than the budget allows, and the
+// pattern is to be dropped.
 bool regrid(SyncFile& file, std::size_t index, float resolution, RowBudget& budget,
-            std::vector<SyncWarning>* warnings) {
+            SyncWarnings* warnings) {
     Pattern& p = *file.patterns[index];
     std::int64_t rows = resampledRows(p.values.size(), p.resolution, resolution);
     // The built-in pattern (always first) fills the channels and is never dropped.
     if (rows < 0 || (index > 0 && !budget.allows(p.values.size(), rows))) {
-        addWarning(warnings, p.line,
+        addWarning(warnings, "pattern-rows", p.line,
                    "pattern " + quoted(p.name) + " would need " + std::to_string(rows) + " rows at " +
                        formatNumber(resolution) + " rows per beat, beyond the " + std::to_string(maxPatternRows) +
                        " rows all patterns may hold together; pattern skipped");
         budget.used -= static_cast<std::int64_t>(p.values.size());
-        removePattern(file, index);
         return false;
     }
     budget.used += rows - static_cast<std::int64_t>(p.values.size());
@@ -83,10 +92,13 @@ void resamplePattern(Pattern& p, float resolution) {
         }
     }
     // Keep the values that some new row still refers to; release the rest.
-    std::unordered_set<const SyncValue*> kept(rows.begin(), rows.end());
+    // (A sorted list: one pointer a row, where a hash set would take several.)
+    std::vector<const SyncValue*> kept(rows);
+    std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
     std::vector<std::unique_ptr<SyncValue>> owned;
     for (std::unique_ptr<SyncValue>& v : p.owned) {
-        if (kept.count(v.get())) owned.push_back(std::move(v));
+        if (std::binary_search(kept.begin(), kept.end(), v.get())) owned.push_back(std::move(v));
     }
     p.owned = std::move(owned);
     p.values = std::move(rows);
@@ -94,14 +106,15 @@ void resamplePattern(Pattern& p, float resolution) {
 }
 
 void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& timeline,
-                         std::vector<SyncWarning>* warnings) {
+                         SyncWarnings* warnings) {
     timeline = SyncTimeline{};
     RowBudget budget;
     for (const std::unique_ptr<Pattern>& p : file.patterns) budget.used += static_cast<std::int64_t>(p->values.size());
 
     // Fractional resolutions become the smallest whole grid that holds them:
     // 1.5 -> 3, 0.25 -> 1, 1.25 -> 5.
-    for (std::size_t i = 0; i < file.patterns.size();) {
+    std::vector<bool> dropped(file.patterns.size(), false);
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
         Pattern& p = *file.patterns[i];
         const double resolution = p.resolution;
         const double frac = resolution - std::trunc(resolution);
@@ -109,37 +122,38 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
         if (frac > 0.01) target = static_cast<float>(resolution / static_cast<double>(static_cast<float>(frac)));
         const std::int64_t whole = roundToInt(target);
         if (!(std::isfinite(target) && whole >= 1 && whole <= maxRowsPerBeat)) {
-            addWarning(warnings, p.line,
+            addWarning(warnings, "pattern-resolution-grid", p.line,
                        "pattern " + quoted(p.name) + " has resolution " + formatNumber(resolution) + ", which needs " +
                            formatNumber(target) + " rows per beat; at most " + std::to_string(maxRowsPerBeat) +
                            " are supported; pattern skipped");
             budget.used -= static_cast<std::int64_t>(p.values.size());
-            removePattern(file, i);
+            dropped[i] = true;
             continue;
         }
-        if (frac > 0.01 && !regrid(file, i, target, budget, warnings)) continue;
-        ++i;
+        if (frac > 0.01 && !regrid(file, i, target, budget, warnings)) dropped[i] = true;
     }
+    removePatterns(file, dropped);
 
     // The common resolution: the least common multiple of all resolutions.
     std::int32_t l = file.patterns.empty() ? 1 : static_cast<std::int32_t>(roundToInt(file.patterns[0]->resolution));
-    for (std::size_t i = 0; i < file.patterns.size();) {
+    dropped.assign(file.patterns.size(), false);
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
         const Pattern& p = *file.patterns[i];
         const std::int32_t r = static_cast<std::int32_t>(roundToInt(p.resolution));
         const std::int32_t g = r == 0 ? l : gcd(r, l % r);
         const std::int64_t next = static_cast<std::int64_t>(r) * l / g;
         if (next > maxRowsPerBeat) {
-            addWarning(warnings, p.line,
+            addWarning(warnings, "common-grid", p.line,
                        "pattern " + quoted(p.name) + " at " + std::to_string(r) + " rows per beat makes the common grid " +
                            std::to_string(next) + " rows per beat, more than " + std::to_string(maxRowsPerBeat) +
                            "; pattern skipped");
             budget.used -= static_cast<std::int64_t>(p.values.size());
-            removePattern(file, i);
+            dropped[i] = true;
             continue;
         }
         l = static_cast<std::int32_t>(next);
-        ++i;
     }
+    removePatterns(file, dropped);
     timeline.rowsPerBeat = l;
 
     // The song's length in whole beats, times the rows per beat.
@@ -150,7 +164,7 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
                                   timeline.rowsPerBeat;
     std::int64_t songBeats = std::max<std::int64_t>(0, beats);
     if (songBeats > maxBeats) {
-        addWarning(warnings, 2,
+        addWarning(warnings, "song-rows", 2,
                    "a song of " + formatNumber(roundHalfUp(exactBeats)) + " beats at this bpm needs " +
                        formatNumber(roundHalfUp(exactBeats) * timeline.rowsPerBeat) + " rows for each of " + std::to_string(lanes) +
                        " channel(s), more than " + std::to_string(maxChannelRows) + " in all; the timeline stops after " +
@@ -160,14 +174,15 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
     timeline.totalRows = static_cast<std::int32_t>(songBeats * timeline.rowsPerBeat);
 
     // Every pattern on the common grid.
-    for (std::size_t i = 0; i < file.patterns.size();) {
+    dropped.assign(file.patterns.size(), false);
+    for (std::size_t i = 0; i < file.patterns.size(); ++i) {
         const Pattern& p = *file.patterns[i];
         if (roundToInt(p.resolution) != timeline.rowsPerBeat &&
             !regrid(file, i, static_cast<float>(timeline.rowsPerBeat), budget, warnings)) {
-            continue;
+            dropped[i] = true;
         }
-        ++i;
     }
+    removePatterns(file, dropped);
 
     // Placements from the start of the song; channels that run out before its
     // end loop their first pattern or wait out the song one beat at a time.
@@ -185,14 +200,14 @@ void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& time
             acc += static_cast<std::int64_t>(lane.placements[k]->values.size());
         }
         if (k < lane.placements.size()) {
-            addWarning(warnings, channel.line,
+            addWarning(warnings, "channel-rows", channel.line,
                        "channel " + quoted(channel.name) + " runs past " +
                            std::to_string(std::numeric_limits<std::int32_t>::max()) + " rows; its last " +
                            std::to_string(lane.placements.size() - k) + " placement(s) are dropped");
             lane.placements.resize(k);
         }
         if (channel.repeat && (lane.placements.empty() || lane.placements[0]->values.empty())) {
-            addWarning(warnings, channel.line,
+            addWarning(warnings, "channel-repeat-empty", channel.line,
                        "channel " + quoted(channel.name) + " repeats " +
                            (lane.placements.empty() ? std::string("but places no pattern")
                                                     : "its first pattern " + quoted(lane.placements[0]->name) +

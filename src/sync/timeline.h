@@ -47,4 +47,4 @@ void resamplePattern(Pattern& p, float resolution);
 // repeats that cannot take part are dropped with a warning; it never divides
 // by zero and never loops without end.
 void prepareSyncTimeline(SyncFile& file, float lengthSeconds, SyncTimeline& timeline,
-                         std::vector<SyncWarning>* warnings = nullptr);
+                         SyncWarnings* warnings = nullptr);

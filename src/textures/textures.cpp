@@ -5,8 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "common/loadstatus.h"
+#include "textures/pngheader.h"
 
 Texture bordTexture;
 Texture endTexture;
@@ -33,10 +36,39 @@ const char* loadFailureReason(const char* path, unsigned error) {
     return std::strerror(errno);
 }
 
+// One line per file, although a file may be loaded into more than one record.
+void reportLoadFailure(const char* path, const std::string& reason) {
+    static std::set<std::string> reported;
+    if (reported.insert(path).second) std::fprintf(stderr, "tarnwick: %s: cannot load image: %s\n", path, reason.c_str());
+    loadFailed = true;
+}
+
+// The reason the file's header rules out decoding it, or empty when it may be
+// decoded.
+std::string headerProblem(const char* path) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return std::strerror(errno);
+    unsigned char bytes[pngHeaderBytes];
+    std::size_t got = std::fread(bytes, 1, sizeof bytes, f);
+    const int readError = std::ferror(f) ? errno : 0;
+    std::fclose(f);
+    if (readError != 0) return std::strerror(readError);
+    PngHeader header = readPngHeader(bytes, got);
+    if (!header.valid) return header.why;
+    GLint glLimit = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &glLimit);
+    return pictureSizeProblem(header, pictureSideLimit(glLimit));
+}
+
 }  // namespace
 
 GLuint loadTexture(const char* path, Texture& texture) {
     texture.pixels = nullptr;
+    const std::string problem = headerProblem(path);
+    if (!problem.empty()) {
+        reportLoadFailure(path, problem);
+        return 0;
+    }
     unsigned width = 0, height = 0;
     unsigned error = lodepng_decode32_file(&texture.pixels, &width, &height, path);
     if (error != 0 && texture.pixels) {
@@ -44,8 +76,7 @@ GLuint loadTexture(const char* path, Texture& texture) {
         texture.pixels = nullptr;
     }
     if (!texture.pixels) {
-        std::fprintf(stderr, "tarnwick: %s: cannot load image: %s\n", path, loadFailureReason(path, error));
-        loadFailed = true;
+        reportLoadFailure(path, loadFailureReason(path, error));
         return 0;
     }
     texture.width = width;

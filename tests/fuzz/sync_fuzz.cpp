@@ -105,7 +105,7 @@ std::int32_t rowAt(const Sync& s, double seconds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Sync s;
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     parseSync(reinterpret_cast<const char*>(data), size, '\t', songSeconds, s.file, s.timeline, &warnings);
     for (const SyncWarning& w : warnings) CHECK(!w.message.empty() && w.line >= 0);
     checkTimeline(s.file, s.timeline);

@@ -18,7 +18,7 @@ TEST(MusicSyncLoad, TakesTheSongLengthFromTheStream) {
     MusicSync ms;
     ms.stream = audio::createBlankStream(48000, 2, 60 * 48000);
     ms.streamOpen = true;
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     loadSync(dir.file("sync.csv"), '\t', ms, &warnings);
     EXPECT_TRUE(warnings.empty());
     EXPECT_EQ(ms.file.bpm, 125.0f);
@@ -36,6 +36,28 @@ TEST(MusicSyncLoad, PrintsWarningsWithTheFileAndLine) {
     loadSync(dir.file("bad.csv"), '\t', ms);
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "tarnwick: " + dir.file("bad.csv") + ":2: bpm \"fast\" is not a number above 0; keeping 120\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MusicSyncLoad, AFloodOfWarningsPrintsTwentyAndTheCountOfTheRest) {
+    testsupport::TempDir dir;
+    std::string text = "h\tt\r\nbpm\t125\r\noff\t0\r\n";
+    for (int i = 0; i < 200; ++i) text += "\r\n";  // 100 joined lines
+    text += "PATTERNS\r\nCHANNELS\r\n";
+    testsupport::writeFile(dir.file("flood.csv"), text);
+    MusicSync ms;
+    ::testing::internal::CaptureStderr();
+    loadSync(dir.file("flood.csv"), '\t', ms);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    std::size_t lines = 0;
+    for (char c : err) lines += c == '\n';
+    EXPECT_EQ(lines, 21u) << err;
+    EXPECT_NE(err.find("tarnwick: " + dir.file("flood.csv") + ": ... and 80 more warnings like this\n"),
+              std::string::npos)
+        << err;
 }
 
 }  // namespace

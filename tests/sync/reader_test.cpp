@@ -54,7 +54,7 @@ TEST(SyncNumbers, ReadLikeAtofAndAtoi) {
 }
 
 TEST(SyncReader, ExampleFileGivesHeaderPatternsAndChannels) {
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(exampleFile(), 0.0, &warnings);
     EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
     EXPECT_EQ(ms->file.headerText, "Demo sync");
@@ -79,7 +79,7 @@ TEST(SyncReader, ExampleFileGivesHeaderPatternsAndChannels) {
 }
 
 TEST(SyncReader, CellsFollowThePatternType) {
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS",
                          "r\t1", "t\tFLOAT", "f\t0.5\t\t2",
                          "r\t1", "t\tBOOLEAN", "b\t1\t1.5\t0\t2\tyes\t 1",
@@ -145,7 +145,7 @@ TEST(SyncReader, RepeatFlagIsOnOnlyForExactlyOne) {
         lines.push_back("c" + std::to_string(k) + "\tp");
         lines.push_back("flag\t" + flags[k].first + "\tignored");
     }
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(crlf(lines), 0.0, &warnings);
     EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
     ASSERT_EQ(ms->file.channels.size(), flags.size());
@@ -156,7 +156,7 @@ TEST(SyncReader, RepeatFlagIsOnOnlyForExactlyOne) {
 }
 
 TEST(SyncReader, ChannelsPlacePatternsByExactName) {
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", "p\t1", "r\t1",
                          "t\tINTEGER", "q\t2", "CHANNELS", "c\tp\t\tq\tP\tmissing\tp\temptypattern", "flag\t0"}),
                    0.0, &warnings);
@@ -169,7 +169,7 @@ TEST(SyncReader, ChannelsPlacePatternsByExactName) {
 }
 
 TEST(SyncReader, SectionsInEitherOrderAfterIgnoredLines) {
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(crlf({"h\tt", "bpm\t90", "off\t1.25", "comment\tnot a section", "another", "CHANNELS\tx",
                          "c\tp", "flag\t1", "PATTERNS\ty", "r\t2", "t\tINTEGER", "p\t5\t6"}),
                    0.0, &warnings);
@@ -187,7 +187,7 @@ TEST(SyncReader, LineBreaksOtherThanCrLfJoinLines) {
     // LF only: the whole file is one line, so only its fields 1 and 2 count.
     std::string lf = exampleFile();
     for (std::string::size_type at; (at = lf.find('\r')) != std::string::npos;) lf.erase(at, 1);
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(lf, 0.0, &warnings);
     EXPECT_EQ(ms->file.headerText, "Demo sync\nbpm");
     EXPECT_EQ(ms->file.bpm, 120.0f);
@@ -214,7 +214,7 @@ TEST(SyncReader, LineBreaksOtherThanCrLfJoinLines) {
 
 TEST(SyncReader, NulByteEndsTheText) {
     std::string text = exampleFile() + '\0' + crlf({"PATTERNS", "r\t1", "t\tINTEGER", "late\t1"});
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(text, 0.0, &warnings);
     EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
     EXPECT_EQ(findPattern(*ms, "late"), nullptr);
@@ -247,7 +247,7 @@ TEST(SyncReaderLimits, HeaderProblemsKeepTheDefaults) {
     for (const Case& c : cases) {
         Lines lines = c.header;
         for (const char* l : {"PATTERNS", "r\t1", "t\tINTEGER", "p\t1", "CHANNELS", "c\tp", "f\t1"}) lines.push_back(l);
-        std::vector<SyncWarning> warnings;
+        SyncWarnings warnings;
         auto ms = load(crlf(lines), 10.0, &warnings);
         ASSERT_EQ(warnings.size(), 1u) << c.header[c.line - 1] << "\n" << warningsText(warnings);
         EXPECT_EQ(warnings[0].line, c.line);
@@ -259,7 +259,7 @@ TEST(SyncReaderLimits, HeaderProblemsKeepTheDefaults) {
 }
 
 TEST(SyncReaderLimits, FaultyPatternsAndChannelsAreSkipped) {
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS",
                          "r\t0", "t\tINTEGER", "zero\t1",           // 5: resolution 0
                          "r\t0.01", "t\tINTEGER", "tiny\t1",        // 8: not above 0.01
@@ -309,7 +309,7 @@ TEST(SyncReaderLimits, FaultyPatternsAndChannelsAreSkipped) {
 
 TEST(SyncReaderLimits, CommonGridAndSongLengthStayWithinRange) {
     // 65536 and 3 have a least common multiple beyond what the grid holds.
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t65536", "t\tINTEGER", "fine\t1", "r\t3",
                          "t\tINTEGER", "odd\t1", "CHANNELS", "c\tfine\todd", "f\t1"}),
                    1.0, &warnings);
@@ -344,7 +344,7 @@ TEST(SyncLoad, MissingOrEmptyFileGivesOneWarningAndTheDefaults) {
     for (const std::string& path : {dir.file("missing.csv"), dir.path(), dir.file("empty.csv")}) {
         if (path == dir.file("empty.csv")) testsupport::writeFile(path, "");
         Loaded s;
-        std::vector<SyncWarning> warnings;
+        SyncWarnings warnings;
         loadSync(path, '\t', 0.0f, s.file, s.timeline, &warnings);
         ASSERT_EQ(warnings.size(), 1u) << path << "\n" << warningsText(warnings);
         EXPECT_EQ(s.file.bpm, 120.0f);
@@ -365,9 +365,107 @@ TEST(SyncLoad, ReadsTheWholeFile) {
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), exampleFile());
 
     Loaded s;
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     loadSync(dir.file("sync.csv"), '\t', 0.0f, s.file, s.timeline, &warnings);
     EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
     EXPECT_EQ(s.file.bpm, 125.0f);
     EXPECT_EQ(s.file.channels.size(), 1u);
+}
+
+TEST(SyncReader, AFloodOfBrokenLinesKeepsTwentyWarningsAndCountsAll) {
+    // 100000 bare CR LF lines: each joins the next, and each says so.
+    std::string text = "h\tt\r\nbpm\t125\r\noff\t0\r\n";
+    for (int i = 0; i < 100000; ++i) text += "\r\n";
+    SyncWarnings warnings;
+    auto ms = load(text, 0.0, &warnings);
+    EXPECT_EQ(ms->file.bpm, 125.0f);
+    std::size_t breaks = 0;
+    const SyncWarning* last = nullptr;
+    for (const SyncWarning& w : warnings) {
+        if (w.kind != "line-break") continue;
+        ++breaks;
+        last = &w;
+    }
+    ASSERT_EQ(breaks, SyncWarnings::keptPerKind) << warningsText(warnings);
+    // Lines 4 and 5 make one line, and so on: 50000 joins.
+    EXPECT_EQ(last->more, 50000u - SyncWarnings::keptPerKind);
+    EXPECT_EQ(warnings[0].line, 4);
+    EXPECT_EQ(warnings.total(), 50000u + 2u);  // and no PATTERNS, no CHANNELS
+}
+
+TEST(SyncReader, AWarningQuotingBinaryGarbageStaysOneShortReadableLine) {
+    std::string garbage;
+    // Every byte but the NUL, the tab and the CR, which would end the field.
+    for (int i = 0; i < 100000; ++i) {
+        const int b = (i * 37 + 11) % 256;
+        garbage.push_back(b == 0 || b == '\t' || b == '\r' ? 'x' : static_cast<char>(b));
+    }
+    const std::string text = "h\tt\r\nbpm\t" + garbage + "\r\noff\t0\r\nPATTERNS\r\nCHANNELS\r\n";
+    SyncWarnings warnings;
+    load(text, 0.0, &warnings);
+    bool sawBpm = false;
+    for (const SyncWarning& w : warnings) {
+        EXPECT_LT(w.message.size(), 400u) << w.message.substr(0, 400);
+        for (char c : w.message) ASSERT_GE(static_cast<unsigned char>(c), 0x20u) << w.message.substr(0, 400);
+        sawBpm |= w.kind == "bpm";
+    }
+    EXPECT_TRUE(sawBpm) << warningsText(warnings).substr(0, 2000);
+}
+
+TEST(SyncReader, TextPastTheFileLimitIsNotRead) {
+    // A valid file padded up to the limit with lines that no section takes,
+    // then bare CR LF lines, each of which would be worth a warning.
+    std::string text = exampleFile();
+    const std::size_t limit = static_cast<std::size_t>(maxSyncFileBytes);
+    text.reserve(limit + 1000);
+    while (text.size() + 4 <= limit) text += "\tx\r\n";
+    text.resize(limit, 'x');
+    for (int i = 0; i < 400; ++i) text += "\r\n";
+    SyncWarnings warnings;
+    auto ms = load(text, 0.0, &warnings);
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ(warnings[0].kind, "too-long") << warningsText(warnings);
+    EXPECT_EQ(warnings.total(), 1u) << warningsText(warnings);
+    EXPECT_EQ(ms->file.bpm, 125.0f);
+}
+
+TEST(SyncReader, EqualCellsOfAPatternShareOneValue) {
+    std::string row = "p";
+    for (int i = 0; i < 100000; ++i) row += i % 2 ? "\t1" : "\t2";
+    row += "\t\t3";
+    auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", row, "CHANNELS"}), 0.0);
+    ASSERT_EQ(ms->file.patterns.size(), 2u);
+    const Pattern& p = *ms->file.patterns[1];
+    ASSERT_EQ(p.values.size(), 100002u);
+    EXPECT_EQ(p.owned.size(), 3u);
+    EXPECT_EQ(std::get<std::int32_t>(p.values[0]->data), 2);
+    EXPECT_EQ(std::get<std::int32_t>(p.values[99999]->data), 1);
+    EXPECT_EQ(p.values[100000], nullptr);
+    EXPECT_EQ(std::get<std::int32_t>(p.values[100001]->data), 3);
+    // Cells that read as the same number but say it differently stay apart.
+    ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tSTRING", "s\t1\t01\t1\t01", "CHANNELS"}), 0.0);
+    const Pattern& s = *ms->file.patterns[1];
+    ASSERT_EQ(s.values.size(), 4u);
+    EXPECT_EQ(s.owned.size(), 2u);
+    EXPECT_EQ(std::get<std::string>(s.values[3]->data), "01");
+}
+
+TEST(SyncReader, CellsRepeatingOverThousandsOfValuesShareThemToo) {
+    std::string row = "p";
+    for (int i = 0; i < 40000; ++i) row += "\t" + std::to_string(i % 5000);
+    auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", row, "CHANNELS"}), 0.0);
+    const Pattern& p = *ms->file.patterns[1];
+    ASSERT_EQ(p.values.size(), 40000u);
+    EXPECT_EQ(p.owned.size(), 5000u);
+    for (std::size_t i = 0; i < p.values.size(); i += 997) {
+        EXPECT_EQ(std::get<std::int32_t>(p.values[i]->data), static_cast<std::int32_t>(i % 5000));
+    }
+    // Past the number of texts remembered, every cell still reads right.
+    row = "q";
+    for (int i = 0; i < 70000; ++i) row += "\t" + std::to_string(i);
+    ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", row, "CHANNELS"}), 0.0);
+    const Pattern& q = *ms->file.patterns[1];
+    ASSERT_EQ(q.values.size(), 70000u);
+    EXPECT_EQ(q.owned.size(), 70000u);
+    EXPECT_EQ(std::get<std::int32_t>(q.values[69999]->data), 69999);
 }

@@ -39,7 +39,7 @@ struct Loaded {
 
 // `text` parsed and laid out on a song of `seconds`.
 inline std::unique_ptr<Loaded> load(const std::string& text, double seconds,
-                                    std::vector<SyncWarning>* warnings = nullptr) {
+                                    SyncWarnings* warnings = nullptr) {
     auto s = std::make_unique<Loaded>();
     parseSync(text.data(), text.size(), '\t', static_cast<float>(seconds), s->file, s->timeline, warnings);
     return s;
@@ -76,7 +76,7 @@ inline const Pattern* findPattern(const Loaded& s, const std::string& name) {
     return nullptr;
 }
 
-inline std::string warningsText(const std::vector<SyncWarning>& warnings) {
+inline std::string warningsText(const SyncWarnings& warnings) {
     std::string text;
     for (const SyncWarning& w : warnings) text += std::to_string(w.line) + ": " + w.message + "\n";
     return text;

@@ -114,7 +114,7 @@ TEST(SyncTimeline, FractionalResolutionsBecomeWholeGrids) {
         {"2.005", "\t0\t1", 2, {0, 1}},                  // a fraction of 0.01 or less is only rounded
     };
     for (const Case& c : cases) {
-        std::vector<SyncWarning> warnings;
+        SyncWarnings warnings;
         auto ms = load(patternsFile({{c.resolution, c.cells}}), 0.0, &warnings);
         EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
         EXPECT_EQ(ms->timeline.rowsPerBeat, c.rowsPerBeat) << c.resolution;
@@ -150,7 +150,7 @@ TEST(SyncTimeline, SongLengthIsRoundedToWholeBeats) {
 }
 
 TEST(SyncTimeline, ExampleFileWithASixtySecondSong) {
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
     auto ms = load(exampleFile(), 60.0, &warnings);
     EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
     EXPECT_EQ(ms->timeline.rowsPerBeat, 4);

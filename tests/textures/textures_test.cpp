@@ -83,4 +83,114 @@ TEST(Textures, AFileThatIsNoPngFailsLikeAMissingOne) {
     loadFailed = false;
 }
 
+// A PNG declaring `width` x `height` whose data would never decode: signature,
+// IHDR and a tiny IDAT, so that only a check of the header can name its size.
+std::string hugePng(std::uint32_t width, std::uint32_t height) {
+    std::string bytes("\x89PNG\r\n\x1a\n", 8);
+    auto be32 = [&](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>((v >> shift) & 0xFF));
+    };
+    be32(13);
+    bytes += "IHDR";
+    be32(width);
+    be32(height);
+    bytes += std::string("\x08\x06\x00\x00\x00", 5);
+    be32(0);  // CRC, not checked before the size
+    be32(2);
+    bytes += "IDAT";
+    bytes += std::string("\x78\x9c", 2);
+    be32(0);
+    return bytes;
+}
+
+struct LoadOutcome {
+    GLuint name = 0;
+    bool failed = false;
+    std::string err;
+};
+
+LoadOutcome loadCapturingStderr(const std::string& path, Texture& t, int times = 1) {
+    LoadOutcome out;
+    loadFailed = false;
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < times; ++i) out.name = loadTexture(path.c_str(), t);
+    out.err = testing::internal::GetCapturedStderr();
+    out.failed = loadFailed;
+    loadFailed = false;
+    return out;
+}
+
+TEST(Textures, AHugePictureIsRefusedByItsHeaderWithBothSizesNamed) {
+    TempDir dir;
+    const std::string path = dir.file("huge.png");
+    testsupport::writeFile(path, hugePng(30000, 30000));
+    gldouble::reset();
+    Texture t;
+    LoadOutcome o = loadCapturingStderr(path, t);
+    EXPECT_EQ(o.name, 0u);
+    EXPECT_TRUE(o.failed);
+    EXPECT_EQ(t.pixels, nullptr);
+    EXPECT_EQ(gldouble::countCalls("glGenTextures"), 0);
+    EXPECT_EQ(o.err, "tarnwick: " + path +
+                         ": cannot load image: 30000 x 30000 pixels, larger than the 8192 x 8192 that textures can "
+                         "have here\n");
+}
+
+TEST(Textures, APictureLargerThanTheGlImplementationTakesIsRefused) {
+    TempDir dir;
+    const std::string path = dir.file("small.png");
+    ASSERT_TRUE(testsupport::shell("convert -size 5x3 xc:'#ff0000' PNG32:'" + path + "'"));
+    gldouble::reset();
+    gldouble::setMaxTextureSize(4);
+    Texture t;
+    LoadOutcome o = loadCapturingStderr(path, t);
+    EXPECT_EQ(o.name, 0u);
+    EXPECT_TRUE(o.failed);
+    EXPECT_NE(o.err.find("5 x 3 pixels, larger than the 4 x 4"), std::string::npos) << o.err;
+
+    gldouble::reset();
+    gldouble::setMaxTextureSize(5);
+    o = loadCapturingStderr(path, t);
+    EXPECT_NE(o.name, 0u);
+    EXPECT_FALSE(o.failed);
+    EXPECT_EQ(o.err, "");
+    std::free(t.pixels);
+}
+
+TEST(Textures, AFileLoadedTwiceIsReportedOnceButFailsBothTimes) {
+    TempDir dir;
+    const std::string path = dir.file("twice.png");
+    testsupport::writeFile(path, "not a picture at all");
+    gldouble::reset();
+    Texture a;
+    LoadOutcome o = loadCapturingStderr(path, a, 2);
+    EXPECT_TRUE(o.failed);
+    EXPECT_EQ(o.err, "tarnwick: " + path + ": cannot load image: not a PNG file (no PNG signature)\n");
+    // Reported once per run, and still failing on every later load.
+    o = loadCapturingStderr(path, a);
+    EXPECT_TRUE(o.failed);
+    EXPECT_EQ(o.err, "");
+}
+
+TEST(Textures, MissingEmptyAndDirectoryAreNamedWithTheirReason) {
+    TempDir dir;
+    testsupport::writeFile(dir.file("empty.png"), "");
+    std::filesystem::create_directory(dir.file("folder.png"));
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {{"missing.png", "No such file or directory"},
+                 {"empty.png", "the file is empty"},
+                 {"folder.png", "Is a directory"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gldouble::reset();
+        Texture t;
+        LoadOutcome o = loadCapturingStderr(dir.file(c.name), t);
+        EXPECT_TRUE(o.failed);
+        EXPECT_EQ(o.err, "tarnwick: " + dir.file(c.name) + ": cannot load image: " + c.reason + "\n");
+        EXPECT_EQ(gldouble::countCalls("glGenTextures"), 0);
+    }
+}
+
 }  // namespace

@@ -99,3 +99,125 @@ TEST(SyncTool, TheShippedSyncFileFitsTheShippedMusicWithoutWarnings) {
     EXPECT_TRUE(contains(r.out, "\"warnings\":[]")) << r.out.substr(0, 2000);
     EXPECT_TRUE(contains(r.out, "\"musicLastsPastEnd\":true")) << r.out.substr(0, 2000);
 }
+
+TEST(SyncTool, AFloodOfWarningsShowsTwentyAndTheCountOfTheRest) {
+    testsupport::TempDir dir;
+    std::string text = "h\tt\r\nbpm\t125\r\noff\t0\r\n";
+    for (int i = 0; i < 4000; ++i) text += "\r\n";  // 2000 joined lines
+    text += "PATTERNS\r\nCHANNELS\r\n";
+    testsupport::writeFile(dir.file("flood.csv"), text);
+
+    testsupport::RunResult r = runTool({dir.file("flood.csv")});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(contains(r.out, "warnings (2000)\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "  " + dir.file("flood.csv") + ":42: line breaks")) << r.out;  // the 20th
+    EXPECT_FALSE(contains(r.out, dir.file("flood.csv") + ":44: line breaks")) << r.out;        // the 21st
+    EXPECT_TRUE(contains(r.out, "  " + dir.file("flood.csv") + ": ... and 1980 more warnings like this\n")) << r.out;
+
+    r = runTool({dir.file("flood.csv"), "--json"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(contains(r.out, "\"warningCount\":2000,\"warnings\":[{\"line\":4,")) << r.out.substr(0, 2000);
+    EXPECT_TRUE(contains(r.out, "{\"line\":42,\"message\":\"line breaks other than CR LF (a blank line, or LF or CR "
+                                "alone) join lines here\",\"kind\":\"line-break\",\"more\":1980}]}"))
+        << r.out.substr(0, 4000);
+    if (testsupport::haveCommand("python3")) {
+        testsupport::writeFile(dir.file("out.json"), r.out);
+        EXPECT_TRUE(testsupport::shell(
+            "python3 -c 'import json,sys; d=json.load(sys.stdin); sys.exit(len(d[\"warnings\"]) != 20)' < " +
+            dir.file("out.json")));
+    }
+}
+
+TEST(SyncTool, MemoryAndOutputStayWithinASmallMultipleOfABrokenFile) {
+    testsupport::TempDir dir;
+    // 16 MB of bare CR LF: four million joined lines.
+    std::string text;
+    text.reserve(16'000'000);
+    for (int i = 0; i < 8'000'000; ++i) text += "\r\n";
+    testsupport::writeFile(dir.file("flood.csv"), text);
+    const double fileKb = static_cast<double>(text.size()) / 1024.0;
+    text.clear();
+    text.shrink_to_fit();
+    for (const char* mode : {"", "--json"}) {
+        SCOPED_TRACE(mode);
+        std::vector<std::string> args = {dir.file("flood.csv")};
+        if (*mode) args.push_back(mode);
+        testsupport::RunResult r = runTool(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_TRUE(contains(r.out, "3999980")) << r.out.substr(0, 4000);  // the joins past the first 20
+        EXPECT_LT(r.out.size(), 20000u);
+        // The file's bytes and a small table entry per line, with room for
+        // the program itself; a warning kept per line would be gigabytes.
+        EXPECT_LT(static_cast<double>(r.maxRssKb), 6.0 * fileKb + 40.0 * 1024.0) << r.maxRssKb << " KiB";
+    }
+}
+
+TEST(SyncTool, APatternOfMillionsOfCellsStaysWithinASmallMultipleOfTheFile) {
+    testsupport::TempDir dir;
+    std::string text = "h\tt\r\nbpm\t120\r\noff\t0\r\nPATTERNS\r\nr\t1\r\nt\tINTEGER\r\np";
+    text.reserve(16'000'100);
+    for (int i = 0; i < 8'000'000; ++i) text += "\t1";
+    text += "\r\nCHANNELS\r\nc\tp\r\nf\t1\r\n";
+    testsupport::writeFile(dir.file("cells.csv"), text);
+    const double fileKb = static_cast<double>(text.size()) / 1024.0;
+    text.clear();
+    text.shrink_to_fit();
+    testsupport::RunResult r = runTool({dir.file("cells.csv"), "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    // The report itself holds each cell as text: room for it, the file and a
+    // pointer a row; a value object a cell would be many times that.
+    EXPECT_LT(static_cast<double>(r.maxRssKb), 8.0 * fileKb + 40.0 * 1024.0) << r.maxRssKb << " KiB";
+}
+
+TEST(SyncTool, ManyPatternsAndPlacementsDoNotStall) {
+    // 200000 patterns and a channel placing a missing name 200000 times:
+    // a search of every pattern for every placement would take minutes.
+    testsupport::TempDir dir;
+    std::string text = "h\tt\r\nbpm\t120\r\noff\t0\r\nPATTERNS\r\n";
+    for (int i = 0; i < 200000; ++i) text += "r\t1\r\nt\tBOOLEAN\r\np" + std::to_string(i) + "\t1\r\n";
+    text += "CHANNELS\r\nc";
+    for (int i = 0; i < 200000; ++i) text += "\tmissing";
+    text += "\r\nf\t0\r\n";
+    testsupport::writeFile(dir.file("many.csv"), text);
+    testsupport::RunResult r = runTool({dir.file("many.csv"), "--length", "10"});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0) << r.err.substr(0, 2000);
+    EXPECT_TRUE(contains(r.out, "patterns (200001)")) << r.out.substr(0, 400);
+}
+
+TEST(SyncTool, ManySkippedPatternsPlacedManyTimesDoNotStall) {
+    // 300000 patterns of a resolution beyond the grid, each placed once by
+    // one channel: dropping them one at a time from every placement list
+    // would take minutes.
+    testsupport::TempDir dir;
+    const int count = 300000;
+    std::string text = "h\tt\r\nbpm\t120\r\noff\t0\r\nPATTERNS\r\n";
+    for (int i = 0; i < count; ++i) text += "r\t100000\r\nt\tBOOLEAN\r\np" + std::to_string(i) + "\t1\r\n";
+    text += "r\t1\r\nt\tBOOLEAN\r\nkept\t1\r\nCHANNELS\r\nc";
+    for (int i = 0; i < count; ++i) text += "\tp" + std::to_string(i);
+    text += "\tkept\r\nf\t0\r\n";
+    testsupport::writeFile(dir.file("skipped.csv"), text);
+    testsupport::RunResult r = runTool({dir.file("skipped.csv"), "--length", "10"});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(contains(r.out, "warnings (300000)")) << r.out.substr(0, 400);
+    EXPECT_TRUE(contains(r.out, "c  no repeat  20 placements: kept from row 0, emptypattern x19 from row 1")) << r.out.substr(0, 2000);
+}
+
+TEST(SyncTool, LinesOfMillionsOfFieldsStayWithinASmallMultipleOfTheFile) {
+    // A channel placing a missing pattern four million times, and a repeat
+    // flag line of eight million separators.
+    testsupport::TempDir dir;
+    std::string text = "h\tt\r\nbpm\t120\r\noff\t0\r\nPATTERNS\r\nr\t1\r\nt\tBOOLEAN\r\nx\t1\r\nCHANNELS\r\nc";
+    text.reserve(16'000'100);
+    for (int i = 0; i < 4'000'000; ++i) text += "\ty";
+    text += "\r\nf" + std::string(8'000'000, '\t') + "\r\n";
+    testsupport::writeFile(dir.file("fields.csv"), text);
+    const double fileKb = static_cast<double>(text.size()) / 1024.0;
+    text.clear();
+    text.shrink_to_fit();
+    testsupport::RunResult r = runTool({dir.file("fields.csv"), "--length", "10"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "c  no repeat  20 placements: emptypattern x20 from row 0")) << r.out.substr(0, 2000);
+    EXPECT_LT(static_cast<double>(r.maxRssKb), 4.0 * fileKb + 40.0 * 1024.0) << r.maxRssKb << " KiB";
+}

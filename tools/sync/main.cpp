@@ -21,7 +21,9 @@ const char* usageText =
     "\n"
     "Reads a sync file (tab-separated, CR LF lines) as the demo does and prints\n"
     "its header, tempo, patterns and channels after the timeline is laid out,\n"
-    "and every warning with its line number.\n"
+    "and its warnings with their line numbers: the first 20 of each kind, then\n"
+    "how many more of the kind there are (--json gives the total as warningCount,\n"
+    "and the count of the rest as \"more\" on each kind's last warning).\n"
     "\n"
     "  --music MP3       take the song length from this MP3 file\n"
     "  --length SECONDS  take the song length as given (default: 0 s)\n"
@@ -36,17 +38,6 @@ const char* usageText =
 int usageError(const std::string& message) {
     std::fprintf(stderr, "tarnwick-sync: %s\n%s", message.c_str(), usageText);
     return 2;
-}
-
-// Length of the UTF-8 sequence at s[i], or 0 when it is not a valid one.
-std::size_t utf8Length(const std::string& s, std::size_t i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    }
-    return n;
 }
 
 // A JSON string; bytes that are not UTF-8 are taken as Latin-1.
@@ -89,7 +80,7 @@ struct Report {
     bool haveLength = false;
     double lengthSeconds = 0;
     std::int32_t endRow = 0;
-    std::vector<SyncWarning> warnings;
+    SyncWarnings warnings;
 };
 
 void printText(const SyncFile& file, const SyncTimeline& timeline, const Report& r) {
@@ -133,8 +124,11 @@ void printText(const SyncFile& file, const SyncTimeline& timeline, const Report&
                         r.endRow, lastDemoRow + 1);
         }
     }
-    std::printf("warnings (%zu)\n", r.warnings.size());
-    for (const SyncWarning& w : r.warnings) std::printf("  %s: %s\n", warningPlace(r.file, w.line).c_str(), w.message.c_str());
+    std::printf("warnings (%zu)\n", r.warnings.total());
+    for (const SyncWarning& w : r.warnings) {
+        std::printf("  %s: %s\n", warningPlace(r.file, w.line).c_str(), w.message.c_str());
+        if (w.more > 0) std::printf("  %s: %s\n", r.file.c_str(), moreWarningsText(w.more).c_str());
+    }
 }
 
 void printJson(const SyncFile& file, const SyncTimeline& timeline, const Report& r) {
@@ -177,10 +171,14 @@ void printJson(const SyncFile& file, const SyncTimeline& timeline, const Report&
         out += (first ? "" : ",") + std::to_string(row);
         first = false;
     }
-    out += "],\"warnings\":[";
+    out += "],\"warningCount\":" + std::to_string(r.warnings.total());
+    out += ",\"warnings\":[";
     for (std::size_t i = 0; i < r.warnings.size(); ++i) {
-        out += (i ? ",{" : "{") + std::string("\"line\":") + std::to_string(r.warnings[i].line) +
-               ",\"message\":" + jsonString(r.warnings[i].message) + "}";
+        const SyncWarning& w = r.warnings[i];
+        out += (i ? ",{" : "{") + std::string("\"line\":") + std::to_string(w.line) +
+               ",\"message\":" + jsonString(w.message) + ",\"kind\":" + jsonString(w.kind);
+        if (w.more > 0) out += ",\"more\":" + std::to_string(w.more);
+        out += "}";
     }
     out += "]}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
@@ -249,5 +247,5 @@ int main(int argc, char** argv) {
     } else {
         printText(sync, timeline, report);
     }
-    return report.warnings.empty() ? 0 : 1;
+    return report.warnings.total() == 0 ? 0 : 1;
 }

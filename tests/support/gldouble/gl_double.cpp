@@ -26,6 +26,7 @@ struct State {
     std::map<GLuint, TextureImage> textures;
     GLuint nextTexture = 1;
     std::string extensions;
+    GLint maxTextureSize = 16384;
 };
 
 State& st() {
@@ -112,6 +113,7 @@ GLenum blendSource() { return st().blendSrc; }
 GLenum blendDestination() { return st().blendDst; }
 const std::map<GLuint, TextureImage>& textures() { return st().textures; }
 void setExtensions(const std::string& text) { st().extensions = text; }
+void setMaxTextureSize(GLint pixels) { st().maxTextureSize = pixels; }
 
 std::array<double, 2> toWindow(double x, double y, double z) {
     auto clip = transform(st().projectionStack.back(), x, y, z, 1);
@@ -245,6 +247,15 @@ void glTexParameteri(GLenum target, GLenum pname, GLint param) {
     record("glTexParameteri", {double(target), double(pname), double(param)});
     st().textures[st().bound].parameters[pname] = param;
 }
+void glGetIntegerv(GLenum name, GLint* values) {
+    record("glGetIntegerv", {double(name)});
+    if (name == GL_MAX_TEXTURE_SIZE) {
+        values[0] = st().maxTextureSize;
+    } else {
+        ADD_FAILURE() << "glGetIntegerv asked for 0x" << std::hex << name << ", which the double does not know";
+    }
+}
+
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
                   GLenum format, GLenum type, const GLvoid* pixels) {
     record("glTexImage2D", {double(target), double(level), double(internalFormat), double(width), double(height),

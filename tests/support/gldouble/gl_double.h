@@ -68,5 +68,7 @@ std::array<double, 2> toWindow(double x, double y, double z);
 
 // The string glGetString returns for GL_EXTENSIONS.
 void setExtensions(const std::string& text);
+// What glGetIntegerv gives for GL_MAX_TEXTURE_SIZE (16384 after reset, as Mesa says).
+void setMaxTextureSize(GLint pixels);
 
 }  // namespace gldouble

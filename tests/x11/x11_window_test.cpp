@@ -606,4 +606,92 @@ TEST_F(X11Window, ResizingAWindowedRunRescalesThePicture) {
     EXPECT_EQ(demo.finish().exitCode, 0);
 }
 
+// The top-level window whose name is `name`, waited for; 0 when none came.
+// (Read here with Xlib: the demo's message boxes name themselves with a UTF-8
+// property, which `xdotool search --name` does not match.)
+unsigned long waitForTopLevel(const XServer& x, DemoOnX& demo, const std::string& name) {
+    unsigned long found = 0;
+    waitUntil([&] {
+        ::Display* dpy = XOpenDisplay(x.display().c_str());
+        if (!dpy) return demo.done();
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count)) {
+            for (unsigned i = 0; i < count && !found; ++i) {
+                XTextProperty text{};
+                if (XGetWMName(dpy, children[i], &text) && text.value) {
+                    if (std::string(reinterpret_cast<char*>(text.value), text.nitems) == name) found = children[i];
+                    XFree(text.value);
+                }
+            }
+            if (children) XFree(children);
+        }
+        XCloseDisplay(dpy);
+        return found != 0 || demo.done();
+    });
+    return found;
+}
+
+class X11Question : public X11Window {
+protected:
+    void skipWithoutBoxes(DemoOnX& demo) {
+        if (demo.done() && demo.finish().err.find("no message box could be shown") != std::string::npos) {
+            GTEST_SKIP() << "SDL's X11 message box needs a core X font (Debian: xfonts-base); here: "
+                         << demo.finish().err;
+        }
+    }
+};
+
+const char* const question =
+    "Vexo GL: The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
+
+// A screen without a 1280x720 mode: the demo asks whether to run in a window;
+// Yes (the Return key) opens the window, centred where (1400, 0) does not
+// fit, and the demo runs.
+TEST_F(X11Question, AnsweringYesRunsTheDemoInAWindow) {
+    ASSERT_TRUE(makeLongData());
+    XServer x(1024, 768);
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    DemoOnX demo(x, data.path(), {});
+    unsigned long box = waitForTopLevel(x, demo, "Vexo GL");
+    skipWithoutBoxes(demo);
+    ASSERT_NE(box, 0u) << "no question was asked: " << demo.finish().err;
+    ASSERT_TRUE(demo.command("key --window " + std::to_string(box) + " Return"));
+
+    ASSERT_TRUE(demo.findWindow()) << demo.finish().err;
+    ASSERT_GT(demo.waitForFramesAbove(0), 0) << demo.title();
+    Geometry g = demo.geometry();
+    EXPECT_EQ(g.x, 0);
+    EXPECT_EQ(g.y, 24);
+    EXPECT_EQ(g.width, 1280);
+    EXPECT_EQ(g.height, 720);
+    ASSERT_TRUE(demo.key("Escape"));
+    ASSERT_TRUE(demo.waitForEnd());
+    const auto& run = demo.finish();
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, std::string(question) + "\n");
+}
+
+// No (the Escape key) is answered with "Program Will Now Close." and a failed
+// run; no demo window opens.
+TEST_F(X11Question, AnsweringNoEndsTheRunWithAFailure) {
+    ASSERT_TRUE(makeLongData());
+    XServer x(1024, 768);
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    DemoOnX demo(x, data.path(), {});
+    unsigned long box = waitForTopLevel(x, demo, "Vexo GL");
+    skipWithoutBoxes(demo);
+    ASSERT_NE(box, 0u) << "no question was asked: " << demo.finish().err;
+    ASSERT_TRUE(demo.command("key --window " + std::to_string(box) + " Escape"));
+
+    // The closing notice is a box of its own, answered with Return.
+    unsigned long notice = waitForTopLevel(x, demo, "ERROR");
+    ASSERT_NE(notice, 0u) << demo.finish().err;
+    ASSERT_TRUE(demo.command("key --window " + std::to_string(notice) + " Return"));
+    ASSERT_TRUE(demo.waitForEnd());
+    const auto& run = demo.finish();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, std::string(question) + "\nERROR: Program Will Now Close.\n");
+}
+
 }  // namespace

@@ -23,6 +23,7 @@
 #include <functional>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -341,9 +342,12 @@ public:
         p.rgb.assign(bytes.begin() + in.tellg(), bytes.begin() + in.tellg() + long(size));
         return p;
     }
-    bool key(const std::string& name) {
+    // Presses a key on the window and keeps it down. The demo looks at its
+    // keys between frames, so a press and release that both arrive during
+    // one long frame (a busy machine) go unseen, as they would on Windows.
+    bool pressKey(const std::string& name) {
         bool ok = false;
-        runOn(x_, "xdotool key --window " + window_ + " " + name, &ok);
+        runOn(x_, "xdotool keydown --window " + window_ + " " + name, &ok);
         return ok;
     }
     bool command(const std::string& xdotoolArgs) {
@@ -415,7 +419,7 @@ TEST_F(X11Window, FullscreenRunShowsItsStatisticsAndEndsOnEscape) {
 
     // A real key press, to the window that has the focus.
     ASSERT_TRUE(demo.command("windowfocus " + demo.window()));
-    ASSERT_TRUE(demo.command("key Escape"));
+    ASSERT_TRUE(demo.command("keydown Escape"));  // held: see pressKey
     ASSERT_TRUE(demo.waitForEnd()) << "Escape did not end the run";
     const auto& run = demo.finish();
     EXPECT_EQ(run.exitCode, 0);
@@ -459,7 +463,7 @@ TEST_F(X11Window, WindowedRunKeepsItsPlaceWhereTheWindowFits) {
     Geometry g = demo.geometry();
     EXPECT_EQ(g.x, 1400);
     EXPECT_EQ(g.y, 0);
-    ASSERT_TRUE(demo.key("Escape"));
+    ASSERT_TRUE(demo.pressKey("Escape"));
     ASSERT_TRUE(demo.waitForEnd());
     EXPECT_EQ(demo.finish().exitCode, 0);
 }
@@ -495,14 +499,16 @@ TEST_F(X11Window, MinimisedDemoDrawsNothingIdlesAndDrawsAgainWhenRestored) {
     long before = framesIn(minimised);
     ASSERT_TRUE(demo.command("windowmap " + demo.window()));
     EXPECT_GT(demo.waitForFramesAbove(before), before) << "no frames after the restore";
-    ASSERT_TRUE(demo.key("Escape"));
+    ASSERT_TRUE(demo.pressKey("Escape"));
     ASSERT_TRUE(demo.waitForEnd());
     EXPECT_EQ(demo.finish().exitCode, 0);
 }
 
 // The music plays on while the window is minimised: when it has ended by the
-// time the window is restored, the first frame after the restore sees its
-// end and the run ends normally, without drawing on from where it paused.
+// time the window is restored, the frames after the restore see its end and
+// the run ends normally, instead of playing on from where it was minimised.
+// (What is heard lags a device buffer behind what has been played, so a
+// frame or two may still be drawn.)
 TEST_F(X11Window, MusicThatEndsWhileMinimisedEndsTheRunOnRestore) {
     TempDir shortMusic;
     // 6 s of music, a schedule of 188 s.
@@ -518,21 +524,25 @@ TEST_F(X11Window, MusicThatEndsWhileMinimisedEndsTheRunOnRestore) {
     ASSERT_TRUE(waitUntil([&] { return !demo.viewable(); })) << "the window was not minimised";
     sleepSeconds(1.5);
     std::string minimised = demo.title();
-    // Twice the music's length: it has ended, even on a slow machine.
-    sleepSeconds(12.0);
+    // Five times the music's length: it has ended, even on a busy machine.
+    sleepSeconds(30.0);
     ASSERT_FALSE(demo.done()) << "the run ended without a frame";
     EXPECT_EQ(demo.title(), minimised);
 
     ASSERT_TRUE(demo.command("windowmap " + demo.window()));
-    std::string seen = minimised;
+    // The whole seconds of the titles set after the restore: had the music
+    // waited for the window, it would play on for seconds, and the title
+    // would show them.
+    std::set<long> seconds;
     ASSERT_TRUE(waitUntil([&] {
-        if (!demo.done()) {
-            std::string now = demo.title();
-            if (!now.empty()) seen = now;
-        }
+        std::smatch m;
+        std::string now = demo.title();
+        if (std::regex_match(now, m, titlePattern) && now != minimised) seconds.insert(std::stol(m[2].str()));
         return demo.done();
     })) << "the run went on after the music had ended";
-    EXPECT_EQ(seen, minimised) << "frames were drawn after the music had ended";
+    if (!seconds.empty()) {
+        EXPECT_LE(*seconds.rbegin() - *seconds.begin(), 1) << "frames were drawn for seconds after the restore";
+    }
     const auto& run = demo.finish();
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
@@ -560,7 +570,7 @@ TEST_F(X11Window, FocusLossLeavesTheFullscreenDemoDrawing) {
     EXPECT_TRUE(demo.viewable()) << "the window was minimised on focus loss";
     long now = demo.frames();
     EXPECT_GT(demo.waitForFramesAbove(now), now) << "no frames drawn after the focus loss";
-    ASSERT_TRUE(demo.key("Escape"));
+    ASSERT_TRUE(demo.pressKey("Escape"));
     ASSERT_TRUE(demo.waitForEnd());
     EXPECT_EQ(demo.finish().exitCode, 0);
 }
@@ -601,7 +611,7 @@ TEST_F(X11Window, ResizingAWindowedRunRescalesThePicture) {
     ASSERT_GT(b.lit, 250) << "too little drawn to compare";
     EXPECT_NEAR(b.x, a.x, 0.08);
     EXPECT_NEAR(b.y, a.y, 0.08);
-    ASSERT_TRUE(demo.key("Escape"));
+    ASSERT_TRUE(demo.pressKey("Escape"));
     ASSERT_TRUE(demo.waitForEnd());
     EXPECT_EQ(demo.finish().exitCode, 0);
 }
@@ -665,7 +675,7 @@ TEST_F(X11Question, AnsweringYesRunsTheDemoInAWindow) {
     EXPECT_EQ(g.y, 24);
     EXPECT_EQ(g.width, 1280);
     EXPECT_EQ(g.height, 720);
-    ASSERT_TRUE(demo.key("Escape"));
+    ASSERT_TRUE(demo.pressKey("Escape"));
     ASSERT_TRUE(demo.waitForEnd());
     const auto& run = demo.finish();
     EXPECT_EQ(run.exitCode, 0);

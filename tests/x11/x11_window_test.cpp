@@ -18,7 +18,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <fstream>
@@ -198,8 +197,8 @@ bool sendCloseRequest(const std::string& display, unsigned long window) {
     return sent;
 }
 
-// Runs a command with DISPLAY set; its standard output, trimmed, or nullopt-
-// like failure reported through `ok`.
+// Runs a command with DISPLAY set; its standard output, trimmed. `ok` (if
+// given) tells whether it exited 0.
 std::string runOn(const XServer& x, const std::string& command, bool* ok = nullptr) {
     std::string full = "DISPLAY=" + x.display() + " " + command + " 2>/dev/null";
     FILE* pipe = popen(full.c_str(), "r");
@@ -261,7 +260,7 @@ public:
     }
     bool waitForEnd() { return waitUntil([this] { return done(); }); }
 
-    // Waits for the demo's window; its id, or "" when none came.
+    // Waits for the demo's window (then window() is its id); false when none came.
     bool findWindow() {
         waitUntil([this] {
             window_ = runOn(x_, "xdotool search --name '^Tarnwick'");
@@ -417,7 +416,7 @@ TEST_F(X11Window, FullscreenRunShowsItsStatisticsAndEndsOnEscape) {
     // The title keeps counting while the demo draws.
     EXPECT_GT(demo.waitForFramesAbove(first), first);
 
-    // A real key press, to the window that has the focus.
+    // A key pressed on the keyboard (XTEST), to the window with the focus.
     ASSERT_TRUE(demo.command("windowfocus " + demo.window()));
     ASSERT_TRUE(demo.command("keydown Escape"));  // held: see pressKey
     ASSERT_TRUE(demo.waitForEnd()) << "Escape did not end the run";

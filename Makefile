@@ -8,7 +8,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES = g++ cmake pkg-config make python3 \
   libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
   libmpg123-dev liblodepng-dev libgtest-dev \
-  lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev
+  lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev \
+  xvfb xdotool xfonts-base libx11-dev
 
 .PHONY: all deps build demo test assets scenes bench clean
 

@@ -59,6 +59,11 @@ ManualCounter& manual() {
 bool initVideo() {
     // Interrupts are ours to handle (catchInterrupts), not SDL's.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // SDL would minimise an exclusive fullscreen window whenever it loses the
+    // focus (Alt+Tab, a click on a second screen), and a minimised demo draws
+    // nothing while the music plays on. Only an explicit minimise stops the
+    // frames. Must be set before the window exists.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     SDL_DisableScreenSaver();
     return true;
@@ -79,6 +84,17 @@ bool displayOffersMode(int width, int height, int bitsPerPixel) {
         if (mode.w == width && mode.h == height && depthMatches) return true;
     }
     return false;
+}
+
+std::vector<Rect> displayUsableAreas() {
+    std::vector<Rect> areas;
+    int count = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < count; ++i) {
+        SDL_Rect r;
+        if (SDL_GetDisplayUsableBounds(i, &r) != 0 && SDL_GetDisplayBounds(i, &r) != 0) continue;
+        areas.push_back({r.x, r.y, r.w, r.h});
+    }
+    return areas;
 }
 
 void leaveFullscreen(Window* window) {
@@ -160,14 +176,11 @@ BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, 
     return pressed == 1 ? BoxAnswer::Yes : BoxAnswer::No;
 }
 
-bool pollEvent(Event& event) {
-    event = Event{};
-    if (interruptFlag) {
-        event.type = EventType::Quit;
-        return true;
-    }
-    SDL_Event e;
-    if (SDL_PollEvent(&e) == 0) return false;
+namespace {
+
+// SDL's event in the demo's own terms.
+Event translate(const SDL_Event& e) {
+    Event event;
     switch (e.type) {
         case SDL_QUIT:
             event.type = EventType::Quit;
@@ -203,6 +216,28 @@ bool pollEvent(Event& event) {
         default:
             break;
     }
+    return event;
+}
+
+}  // namespace
+
+bool pollEvent(Event& event) { return waitEvent(event, 0); }
+
+bool waitEvent(Event& event, int timeoutMs) {
+    event = Event{};
+    if (interruptFlag) {
+        event.type = EventType::Quit;
+        return true;
+    }
+    SDL_Event e;
+    int got = timeoutMs > 0 ? SDL_WaitEventTimeout(&e, timeoutMs) : SDL_PollEvent(&e);
+    if (got == 0) {
+        // A signal that came during the wait is reported now, not a pass later.
+        if (!interruptFlag) return false;
+        event.type = EventType::Quit;
+        return true;
+    }
+    event = translate(e);
     return true;
 }
 

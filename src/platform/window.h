@@ -7,6 +7,7 @@
 //   platform call                         here                    implemented
 //   RegisterClass / UnregisterClass       initVideo / quitVideo   SDL video subsystem
 //   ChangeDisplaySettings (1280x720x32)   displayOffersMode       the display must offer that exact mode
+//   SystemParametersInfo (SPI_GETWORKAREA) displayUsableAreas  every display's, the primary first
 //   ChangeDisplaySettings (reset)         leaveFullscreen         back to the desktop mode
 //   ShowCursor                            showCursor              yes
 //   CreateWindowEx / DestroyWindow        createWindow/destroyWindow  OpenGL window; fullscreen or at (x, y)
@@ -18,6 +19,7 @@
 //   MessageBox (OK, Yes/No)               messageBox              SDL message box; text also on stderr;
 //                                                                  a box that cannot be shown answers No
 //   PeekMessage, WM_* messages            pollEvent               SDL events as platform::Event
+//   (MsgWaitForMultipleObjects)           waitEvent               the same, waiting up to a time-out
 //   SetWindowText                         setWindowTitle          yes
 //   SwapBuffers                           swapBuffers             yes
 //   wglSwapIntervalEXT                    setSwapInterval         yes
@@ -29,12 +31,14 @@
 //  [X] Message boxes (also written to stderr)
 //  [X] Events as the demo's own type: quit, keys by virtual-key code,
 //      minimise/restore, size changes
+//  [X] Focus loss leaves a fullscreen window as it is (SDL would minimise it)
 //  [X] SIGINT, SIGTERM and SIGHUP as a quit event (not in the original)
 //  [X] Bounded frames in flight where no vertical sync paces the swaps
 //  [ ] Window class, device context: SDL has none, so their failures cannot occur
 //  [ ] Screen saver messages: SDL keeps the screen saver off instead
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -42,6 +46,8 @@ namespace platform {
 struct Window;
 using GLContext = void*;
 
+// Starts the video subsystem. A fullscreen window made after this is not
+// minimised when it loses the focus.
 bool initVideo();
 void quitVideo();
 // Asks initVideo for a video driver without any display: the window is an
@@ -49,6 +55,17 @@ void quitVideo();
 void useOffscreenVideo();
 
 bool displayOffersMode(int width, int height, int bitsPerPixel);
+
+// A rectangle on the desktop, in pixels.
+struct Rect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+// The part of each display that windows may use (panels and docks left out),
+// the primary display first; empty when none is known.
+std::vector<Rect> displayUsableAreas();
 void leaveFullscreen(Window* window);
 void showCursor(bool visible);
 
@@ -87,6 +104,9 @@ struct Event {
 // Takes the next event; false when the queue is empty. A pending SIGINT,
 // SIGTERM or SIGHUP comes out as a Quit event.
 bool pollEvent(Event& event);
+// The same, but waits up to timeoutMs milliseconds (0: not at all) for an
+// event when the queue is empty. Returns as soon as one arrives.
+bool waitEvent(Event& event, int timeoutMs);
 
 // SIGINT, SIGTERM and SIGHUP from now on ask the program to end (pollEvent
 // reports Quit; tools poll interruptRequested) instead of killing it. A signal

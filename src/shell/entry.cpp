@@ -73,7 +73,8 @@ int runDemo(const DemoOptions& options) {
 
     for (;;) {
         platform::Event event;
-        if (platform::pollEvent(event)) {
+        // Minimised, an idle pass draws nothing: it waits for an event first.
+        if (platform::waitEvent(event, eventWaitMs())) {
             if (handleWindowEvent(event) == WindowAction::Quit) break;
             continue;
         }

@@ -3,6 +3,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <limits>
+
 #include "platform/window.h"
 
 int screenWidth = 1280;
@@ -19,6 +22,7 @@ namespace {
 const char* const windowTitle = "Tarnwick Demo";
 constexpr int windowedX = 1400;
 constexpr int windowedY = 0;
+constexpr int inactiveEventWaitMs = 10;
 
 bool failWith(const char* text) {
     closeWindow();
@@ -30,7 +34,30 @@ void shutdownError(const char* text) {
     platform::messageBox(text, "SHUTDOWN ERROR", platform::BoxButtons::Ok, platform::BoxIcon::Information);
 }
 
+// An offset that centres `size` on `span`, but never before its start (and
+// never past the largest int, whatever a display reports).
+int centred(int start, int span, int size) {
+    long long offset = static_cast<long long>(start) + (span > size ? (static_cast<long long>(span) - size) / 2 : 0);
+    return static_cast<int>(std::min<long long>(offset, std::numeric_limits<int>::max()));
+}
+
+bool lies(const platform::Rect& area, int x, int y, int width, int height) {
+    // In 64 bits: the sums cannot overflow whatever a display reports.
+    auto right = static_cast<long long>(x) + width, bottom = static_cast<long long>(y) + height;
+    return x >= area.x && y >= area.y && right <= static_cast<long long>(area.x) + area.width &&
+           bottom <= static_cast<long long>(area.y) + area.height;
+}
+
 }  // namespace
+
+WindowPosition windowedPosition(const std::vector<platform::Rect>& usableAreas, int width, int height) {
+    if (usableAreas.empty()) return {windowedX, windowedY};
+    for (const platform::Rect& area : usableAreas) {
+        if (lies(area, windowedX, windowedY, width, height)) return {windowedX, windowedY};
+    }
+    const platform::Rect& primary = usableAreas.front();
+    return {centred(primary.x, primary.width, width), centred(primary.y, primary.height, height)};
+}
 
 bool openWindow() {
     if (!platform::initVideo()) {
@@ -57,9 +84,9 @@ bool openWindow() {
 
     if (!platform::setPixelFormat(screenBits, 16)) return failWith("Can't Find A Suitable PixelFormat.");
 
-    int x = isFullscreen ? 0 : windowedX;
-    int y = isFullscreen ? 0 : windowedY;
-    windowHandle = platform::createWindow(windowTitle, x, y, screenWidth, screenHeight, isFullscreen);
+    WindowPosition at;  // fullscreen: (0, 0)
+    if (!isFullscreen) at = windowedPosition(platform::displayUsableAreas(), screenWidth, screenHeight);
+    windowHandle = platform::createWindow(windowTitle, at.x, at.y, screenWidth, screenHeight, isFullscreen);
     if (!windowHandle) return failWith("Window Creation Error.");
 
     renderContext = platform::createContext(windowHandle);
@@ -109,6 +136,8 @@ bool applyBaseGLState() {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     return true;
 }
+
+int eventWaitMs() { return isActive ? 0 : inactiveEventWaitMs; }
 
 WindowAction handleWindowEvent(const platform::Event& event) {
     using platform::EventType;

@@ -1,6 +1,7 @@
 #pragma once
 // The demo's one window and its OpenGL context.
 #include <array>
+#include <vector>
 
 #include "platform/window.h"
 
@@ -13,10 +14,26 @@ extern std::array<bool, 256> keys;    // key state by virtual-key code
 extern platform::Window* windowHandle;
 extern platform::GLContext renderContext;
 
+struct WindowPosition {
+    int x = 0;
+    int y = 0;
+};
+// Where the windowed demo's client area of width x height goes: at
+// (1400, 0) when that lies wholly on one display's usable area, otherwise
+// centred on the first (primary) one, its top-left corner kept on the area
+// when the window is larger. With no display known, (1400, 0).
+WindowPosition windowedPosition(const std::vector<platform::Rect>& usableAreas, int width, int height);
+
 bool openWindow();
 void closeWindow();
 void resizeViewport(int width, int height);
 bool applyBaseGLState();
+
+// How long the frame loop waits for the next event before an idle pass, in
+// milliseconds: 0 while the window is active (a frame is due), 10 while it is
+// minimised, so that a minimised demo idles instead of swapping as fast as it
+// can, and still takes a restore at once.
+int eventWaitMs();
 
 enum class WindowAction { None, Quit };
 // What the window does with one event from the queue.

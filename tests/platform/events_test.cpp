@@ -5,6 +5,8 @@
 #include <SDL.h>
 #include <signal.h>
 
+#include <chrono>
+
 #include "platform/window.h"
 
 namespace {
@@ -62,6 +64,50 @@ TEST_F(EventsTest, WindowEventsBecomeTheDemosOwn) {
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     EXPECT_EQ(roundTrip(quit).type, EventType::Quit);
+}
+
+// SDL decides on focus loss, from this hint, whether a fullscreen window is
+// minimised; unset, an exclusive fullscreen window would be. (The X-server
+// tests show the demo drawing on after a focus loss.)
+TEST_F(EventsTest, FocusLossIsNotToMinimiseAFullscreenWindow) {
+    EXPECT_FALSE(SDL_GetHintBoolean(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, SDL_TRUE));
+}
+
+// The minimised demo's wait: an event already queued comes at once, an empty
+// queue is waited on for the time-out (never for ever), and a signal during
+// the wait is a Quit.
+TEST_F(EventsTest, WaitingForAnEventEndsWithTheEventOrTheTimeOut) {
+    using Clock = std::chrono::steady_clock;
+    auto ms = [](Clock::time_point from) {
+        return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+    };
+    platform::Event e;
+    auto start = Clock::now();
+    EXPECT_FALSE(platform::waitEvent(e, 50));
+    double waited = ms(start);
+    EXPECT_GE(waited, 40.0) << "returned before the time-out with an empty queue";
+    EXPECT_LT(waited, 10000.0);
+
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&quit), 1) << SDL_GetError();
+    start = Clock::now();
+    ASSERT_TRUE(platform::waitEvent(e, 10000));
+    EXPECT_EQ(e.type, EventType::Quit);
+    EXPECT_LT(ms(start), 5000.0) << "a queued event must not wait for the time-out";
+
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_ESCAPE;
+    ASSERT_EQ(SDL_PushEvent(&key), 1) << SDL_GetError();
+    ASSERT_TRUE(platform::waitEvent(e, 10));
+    EXPECT_EQ(e.type, EventType::KeyDown);
+    EXPECT_EQ(e.key, platform::vkEscape);
+
+    platform::catchInterrupts();
+    ASSERT_EQ(raise(SIGTERM), 0);
+    ASSERT_TRUE(platform::waitEvent(e, 10000));
+    EXPECT_EQ(e.type, EventType::Quit);
 }
 
 TEST_F(EventsTest, KeysCarryTheirVirtualKeyCode) {

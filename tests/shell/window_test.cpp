@@ -3,6 +3,8 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <limits>
+#include <vector>
 
 #include "support/gldouble/gl_double.h"
 #include "shell/window.h"
@@ -66,6 +68,20 @@ TEST_F(WindowTest, MinimiseAndRestoreDriveIsActiveAndFocusLossDoesNot) {
     EXPECT_TRUE(isActive);
 }
 
+// A minimised demo waits for events between its idle swaps; an active one
+// never waits, and a focus loss alone does not make it wait.
+TEST_F(WindowTest, OnlyAMinimisedWindowWaitsForEventsBetweenSwaps) {
+    EXPECT_EQ(eventWaitMs(), 0);
+    handleWindowEvent(event(EventType::Other));  // a focus change
+    EXPECT_EQ(eventWaitMs(), 0);
+    handleWindowEvent(event(EventType::Minimised));
+    EXPECT_EQ(eventWaitMs(), 10);
+    handleWindowEvent(event(EventType::Resized, 0, 200, 100));
+    EXPECT_EQ(eventWaitMs(), 10);
+    handleWindowEvent(event(EventType::Restored));
+    EXPECT_EQ(eventWaitMs(), 0);
+}
+
 TEST_F(WindowTest, CloseAndQuitEndTheLoop) {
     EXPECT_EQ(handleWindowEvent(event(EventType::Quit)), WindowAction::Quit);
     EXPECT_EQ(handleWindowEvent(event(EventType::KeyDown, 'Q')), WindowAction::None);
@@ -98,3 +114,39 @@ TEST_F(WindowTest, BaseStateIsTheDemosFixedState) {
 }
 
 }  // namespace
+
+// Where the windowed demo opens, for the displays people have.
+TEST(WindowedPosition, StaysAt1400Where1280x720FitsOnAUsableArea) {
+    auto at = [](std::vector<platform::Rect> areas) {
+        WindowPosition p = windowedPosition(areas, 1280, 720);
+        return std::array<int, 2>{p.x, p.y};
+    };
+    using A = std::array<int, 2>;
+    // Wide enough: 1400 + 1280 = 2680 <= 2680 (the edge itself fits).
+    EXPECT_EQ(at({{0, 0, 2680, 720}}), (A{1400, 0}));
+    EXPECT_EQ(at({{0, 0, 3840, 2160}}), (A{1400, 0}));
+    // A second display to the right of a 1280-wide one holds it.
+    EXPECT_EQ(at({{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}}), (A{1400, 0}));
+    // No display known: the place it always had.
+    EXPECT_EQ(at({}), (A{1400, 0}));
+
+    // One pixel too narrow, or too short: centred on the primary display.
+    EXPECT_EQ(at({{0, 0, 2679, 1440}}), (A{699, 360}));
+    EXPECT_EQ(at({{0, 0, 3000, 719}}), (A{860, 0}));
+    // Single 1920- and 1280-wide displays; a panel at the top keeps the
+    // window below it.
+    EXPECT_EQ(at({{0, 0, 1920, 1080}}), (A{320, 180}));
+    EXPECT_EQ(at({{0, 0, 1280, 720}}), (A{0, 0}));
+    EXPECT_EQ(at({{0, 32, 1920, 1048}}), (A{320, 196}));
+    // Straddling two displays does not count as fitting; the primary is the
+    // first, wherever it lies on the desktop.
+    EXPECT_EQ(at({{1920, 0, 1920, 1080}, {0, 0, 1920, 1080}}), (A{2240, 180}));
+    // Smaller than the window: its top-left corner stays on the area.
+    EXPECT_EQ(at({{0, 0, 1024, 768}}), (A{0, 24}));
+    EXPECT_EQ(at({{-800, -600, 800, 600}}), (A{-800, -600}));
+    // Absurd sizes do not overflow.
+    const int most = std::numeric_limits<int>::max();
+    EXPECT_EQ(at({{0, 0, most, most}}), (A{1400, 0}));
+    EXPECT_EQ(at({{most - 1000, 0, 1000, 720}}), (A{most - 1000, 0}));
+    EXPECT_EQ(at({{most - 1000, 0, most, 720}}), (A{most, 0}));
+}

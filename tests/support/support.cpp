@@ -61,6 +61,10 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
         // A runner started in the background may ignore SIGINT; the program
         // under test gets the defaults, as from a terminal.
         for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+        // A group of its own, so that the time limit also ends whatever it
+        // started (a child left holding the output pipes would keep this
+        // reading for ever).
+        setpgid(0, 0);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -77,6 +81,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
         execve(args[0], args.data(), envp.data());
         _exit(127);
     }
+    setpgid(pid, pid);  // as the child does, whichever runs first
     close(outPipe[1]);
     close(errPipe[1]);
 
@@ -92,6 +97,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
             interrupted = true;
         }
         if (!killed && t >= timeLimit) {
+            kill(-pid, SIGKILL);
             kill(pid, SIGKILL);
             killed = true;
         }
@@ -119,6 +125,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const std::string& wo
             break;
         }
         if (!killed && elapsed() >= timeLimit) {
+            kill(-pid, SIGKILL);
             kill(pid, SIGKILL);
             killed = true;
         }

@@ -34,7 +34,8 @@ struct RunResult {
 // Runs argv in `workDir` with `extraEnv` ("NAME=value") added, with every
 // signal at its default disposition (whatever the test runner ignores).
 // After `interruptAfter` seconds (if > 0) it sends `interruptSignal`; at
-// `timeLimit` seconds it sends SIGKILL and reports a time-out.
+// `timeLimit` seconds it sends SIGKILL to it and to everything it started
+// (its process group) and reports a time-out.
 RunResult runProgram(const std::vector<std::string>& argv, const std::string& workDir,
                      const std::vector<std::string>& extraEnv, double timeLimit, double interruptAfter = 0,
                      int interruptSignal = 2 /* SIGINT */);

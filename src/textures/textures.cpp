@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/loadstatus.h"
@@ -36,7 +37,13 @@ const char* loadFailureReason(const char* path, unsigned error) {
 }  // namespace
 
 GLuint loadTexture(const char* path, Texture& texture) {
+    // A record that was loaded before (a second start-up in one process)
+    // gives its picture back first. Its GL name is left alone: it belongs to
+    // the context it was made in, which may be gone.
+    std::free(texture.pixels);
     texture.pixels = nullptr;
+    texture.width = 0;
+    texture.height = 0;
     unsigned width = 0, height = 0;
     unsigned error = lodepng_decode32_file(&texture.pixels, &width, &height, path);
     if (error != 0 && texture.pixels) {

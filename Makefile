@@ -2,6 +2,7 @@
 # runs every test. Both install the Debian packages they need first.
 
 BUILD_DIR ?= build
+ASAN_BUILD_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Everything a fresh Debian 12 needs to build, run and test the demo.
@@ -11,7 +12,7 @@ PACKAGES = g++ cmake pkg-config make python3 \
   lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev \
   xvfb xdotool xfonts-base libx11-dev
 
-.PHONY: all deps build demo test assets scenes bench clean
+.PHONY: all deps build demo test test-asan assets scenes bench clean
 
 all: build
 
@@ -38,6 +39,14 @@ demo: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Every test again, built with AddressSanitizer, UndefinedBehaviorSanitizer
+# and LeakSanitizer, plus the whole shipped demo played headless at real
+# speed; any finding fails it. The sanitizer options are set by CTest.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_SANITIZE=ON
+	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
+	cd $(ASAN_BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
 assets: build
 	./$(BUILD_DIR)/tools/assetgen/tarnwick-assetgen --sheet docs/contact-sheet.png data
 
@@ -50,4 +59,4 @@ bench: build
 	./$(BUILD_DIR)/tools/capture/tarnwick-capture --bench
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR)

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -63,7 +64,13 @@ std::string headerProblem(const char* path) {
 }  // namespace
 
 GLuint loadTexture(const char* path, Texture& texture) {
+    // A record that was loaded before (a second start-up in one process)
+    // gives its picture back first. Its GL name is left alone: it belongs to
+    // the context it was made in, which may be gone.
+    std::free(texture.pixels);
     texture.pixels = nullptr;
+    texture.width = 0;
+    texture.height = 0;
     const std::string problem = headerProblem(path);
     if (!problem.empty()) {
         reportLoadFailure(path, problem);

@@ -29,5 +29,6 @@ extern const char* const greetPaths[greetTextureCount];
 
 // Decodes the PNG at `path` and uploads it. Returns the texture name, or 0
 // when the file cannot be read or decoded: then loadFailed is set and one
-// line naming the file and the reason goes to stderr.
+// line naming the file and the reason goes to stderr. A record loaded before
+// is emptied first (its pixels freed), whatever the outcome.
 GLuint loadTexture(const char* path, Texture& texture);

@@ -122,7 +122,7 @@ TEST_F(StreamTest, FilesWithoutAudioGiveNoStreamAndAReason) {
     testsupport::writeFile(dir + "/empty.mp3", "");
     testsupport::writeFile(dir + "/id3only.mp3", std::string("ID3\x04\x00\x00\x00\x00\x00\x0a", 10) + "0123456789");
     std::string noise;
-    for (int i = 0; i < 200000; ++i) noise += static_cast<char>((i * 7919 + (i >> 5) * 104729) & 0xff);
+    for (unsigned i = 0; i < 200000; ++i) noise += static_cast<char>((i * 7919 + (i >> 5) * 104729) & 0xff);
     testsupport::writeFile(dir + "/noise.mp3", noise);
     ASSERT_TRUE(testsupport::writeToneWav(dir + "/tone.wav", 44100, 2, 44100));
     mkdir((dir + "/folder.mp3").c_str(), 0755);

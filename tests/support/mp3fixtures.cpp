@@ -90,8 +90,10 @@ bool makeToneMp3(const std::string& path, int rate, int channels, double seconds
         command = std::string("lame --quiet --resample ") + khz + (channels == 1 ? " -m m" : " -m j") +
                   (vbr ? " -V 4" : " --cbr -b 128") + " " + quoted(wav) + " " + quoted(path);
     } else {
+        // The format is named: the file is made under a temporary name
+        // whose extension ffmpeg cannot read it from.
         command = "ffmpeg -nostdin -loglevel error -y -i " + quoted(wav) + " -ar " + std::to_string(rate) +
-                  " -ac " + std::to_string(channels) + " -c:a libmp3lame " + (vbr ? "-q:a 4" : "-b:a 128k") + " " +
+                  " -ac " + std::to_string(channels) + " -c:a libmp3lame " + (vbr ? "-q:a 4" : "-b:a 128k") + " -f mp3 " +
                   quoted(path);
     }
     bool ok = shell(command + " 2>&1");

@@ -193,4 +193,34 @@ TEST(Textures, MissingEmptyAndDirectoryAreNamedWithTheirReason) {
     }
 }
 
+// The start-up runs more than once in one process (tests, a second capture):
+// loading into a record that holds a picture replaces it, and a failed load
+// leaves the record empty. The sanitizer build also catches the first
+// picture if it is not freed.
+TEST(Textures, LoadingIntoAUsedRecordReplacesItsPicture) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::haveCommand("convert"));
+    ASSERT_TRUE(testsupport::shell("convert -size 5x3 xc:'#ff0000' PNG32:'" + dir.file("first.png") + "'"));
+    ASSERT_TRUE(testsupport::shell("convert -size 2x4 xc:'#0000ff' PNG32:'" + dir.file("second.png") + "'"));
+    testsupport::writeFile(dir.file("broken.png"), "not a picture");
+    gldouble::reset();
+    loadFailed = false;
+    Texture t;
+    ASSERT_NE(loadTexture(dir.file("first.png").c_str(), t), 0u);
+    ASSERT_NE(loadTexture(dir.file("second.png").c_str(), t), 0u);
+    EXPECT_FALSE(loadFailed);
+    EXPECT_EQ(t.width, 2u);
+    EXPECT_EQ(t.height, 4u);
+    ASSERT_NE(t.pixels, nullptr);
+    EXPECT_EQ(t.pixels[0], 0);
+    EXPECT_EQ(t.pixels[2], 255);
+
+    EXPECT_EQ(loadTexture(dir.file("broken.png").c_str(), t), 0u);
+    EXPECT_TRUE(loadFailed);
+    EXPECT_EQ(t.pixels, nullptr);
+    EXPECT_EQ(t.width, 0u);
+    EXPECT_EQ(t.height, 0u);
+    loadFailed = false;
+}
+
 }  // namespace

@@ -12,7 +12,7 @@
 // its library named.
 //
 // The symbol is defined here rather than declared through <dlfcn.h>, whose
-// declaration carries an exception specification of its own.
+// declaration is marked noexcept (throw()) and would clash with this one.
 extern "C" int dlclose(void* handle) {
     (void)handle;
     return 0;

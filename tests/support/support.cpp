@@ -155,6 +155,27 @@ void writeFile(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+std::string pngDeclaring(std::uint32_t width, std::uint32_t height) {
+    std::string bytes("\x89PNG\r\n\x1a\n", 8);
+    auto be32 = [&](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>((v >> shift) & 0xFF));
+    };
+    be32(13);
+    bytes += "IHDR";
+    be32(width);
+    be32(height);
+    bytes += std::string("\x08\x06\x00\x00\x00", 5);
+    be32(0);  // CRC, not checked before the size
+    be32(2);
+    bytes += "IDAT";
+    bytes += std::string("\x78\x9c", 2);
+    be32(0);
+    be32(0);
+    bytes += "IEND";
+    be32(0xAE426082u);
+    return bytes;
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;

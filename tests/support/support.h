@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the tests: temporary folders, running programs with a
 // time limit, and running the demo headless.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,10 @@ bool shell(const std::string& command);
 bool haveCommand(const std::string& name);
 
 void writeFile(const std::string& path, const std::string& bytes);
+// The bytes of a PNG that declares `width` x `height` pixels of 8-bit RGBA:
+// signature, IHDR, a tiny IDAT and IEND. Its data never decodes to that size,
+// so only a check of the header can tell how large it claims to be.
+std::string pngDeclaring(std::uint32_t width, std::uint32_t height);
 std::string readFile(const std::string& path);
 
 }  // namespace testsupport

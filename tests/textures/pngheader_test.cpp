@@ -2,39 +2,26 @@
 
 #include <string>
 
+#include "support/support.h"
 #include "textures/pngheader.h"
 
 namespace {
-
-// Signature and IHDR of a picture of `width` x `height`, 8-bit RGBA.
-std::string header(std::uint32_t width, std::uint32_t height) {
-    std::string bytes("\x89PNG\r\n\x1a\n", 8);
-    auto be32 = [&](std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>((v >> shift) & 0xFF));
-    };
-    be32(13);
-    bytes += "IHDR";
-    be32(width);
-    be32(height);
-    bytes += std::string("\x08\x06\x00\x00\x00", 5);
-    return bytes;
-}
 
 PngHeader read(const std::string& bytes) {
     return readPngHeader(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
 TEST(PngHeader, ReadsWidthAndHeightBigEndian) {
-    PngHeader h = read(header(1280, 0x01020304));
+    PngHeader h = read(testsupport::pngDeclaring(1280, 0x01020304));
     ASSERT_TRUE(h.valid) << h.why;
     EXPECT_EQ(h.width, 1280u);
     EXPECT_EQ(h.height, 0x01020304u);
     // The 24 bytes up to the height are all it needs.
-    EXPECT_TRUE(read(header(3, 5).substr(0, pngHeaderBytes)).valid);
+    EXPECT_TRUE(read(testsupport::pngDeclaring(3, 5).substr(0, pngHeaderBytes)).valid);
 }
 
 TEST(PngHeader, ShortOrForeignBytesAreNotAHeader) {
-    const std::string full = header(16, 16);
+    const std::string full = testsupport::pngDeclaring(16, 16);
     EXPECT_EQ(read("").why, "the file is empty");
     EXPECT_EQ(readPngHeader(nullptr, 0).why, "the file is empty");
     for (std::size_t cut : {std::size_t(1), std::size_t(7), std::size_t(8), std::size_t(20), pngHeaderBytes - 1}) {
@@ -61,9 +48,9 @@ TEST(PngHeader, ShortOrForeignBytesAreNotAHeader) {
 }
 
 TEST(PngHeader, ZeroSizeIsNotAPicture) {
-    EXPECT_EQ(read(header(0, 10)).why, "the PNG header declares a size of 0 x 10 pixels");
-    EXPECT_FALSE(read(header(10, 0)).valid);
-    EXPECT_FALSE(read(header(0, 0)).valid);
+    EXPECT_EQ(read(testsupport::pngDeclaring(0, 10)).why, "the PNG header declares a size of 0 x 10 pixels");
+    EXPECT_FALSE(read(testsupport::pngDeclaring(10, 0)).valid);
+    EXPECT_FALSE(read(testsupport::pngDeclaring(0, 0)).valid);
 }
 
 TEST(PictureSize, TheLimitIsTheGlMaximumButNeverAbove8192) {
@@ -77,15 +64,15 @@ TEST(PictureSize, TheLimitIsTheGlMaximumButNeverAbove8192) {
 }
 
 TEST(PictureSize, EachSideIsCheckedAgainstTheLimitAndTheReasonNamesBothSizes) {
-    EXPECT_EQ(pictureSizeProblem(read(header(8192, 8192)), 8192), "");
-    EXPECT_EQ(pictureSizeProblem(read(header(1, 1)), 1), "");
-    EXPECT_EQ(pictureSizeProblem(read(header(30000, 30000)), 8192),
+    EXPECT_EQ(pictureSizeProblem(read(testsupport::pngDeclaring(8192, 8192)), 8192), "");
+    EXPECT_EQ(pictureSizeProblem(read(testsupport::pngDeclaring(1, 1)), 1), "");
+    EXPECT_EQ(pictureSizeProblem(read(testsupport::pngDeclaring(30000, 30000)), 8192),
               "30000 x 30000 pixels, larger than the 8192 x 8192 that textures can have here");
-    EXPECT_NE(pictureSizeProblem(read(header(8193, 1)), 8192), "");
-    EXPECT_NE(pictureSizeProblem(read(header(1, 8193)), 8192), "");
-    EXPECT_NE(pictureSizeProblem(read(header(4097, 16)), 4096), "");
+    EXPECT_NE(pictureSizeProblem(read(testsupport::pngDeclaring(8193, 1)), 8192), "");
+    EXPECT_NE(pictureSizeProblem(read(testsupport::pngDeclaring(1, 8193)), 8192), "");
+    EXPECT_NE(pictureSizeProblem(read(testsupport::pngDeclaring(4097, 16)), 4096), "");
     // The largest sizes a header can declare do not wrap around.
-    EXPECT_NE(pictureSizeProblem(read(header(0xFFFFFFFFu, 0xFFFFFFFFu)), 8192), "");
+    EXPECT_NE(pictureSizeProblem(read(testsupport::pngDeclaring(0xFFFFFFFFu, 0xFFFFFFFFu)), 8192), "");
 }
 
 }  // namespace

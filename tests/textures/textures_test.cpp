@@ -83,26 +83,6 @@ TEST(Textures, AFileThatIsNoPngFailsLikeAMissingOne) {
     loadFailed = false;
 }
 
-// A PNG declaring `width` x `height` whose data would never decode: signature,
-// IHDR and a tiny IDAT, so that only a check of the header can name its size.
-std::string hugePng(std::uint32_t width, std::uint32_t height) {
-    std::string bytes("\x89PNG\r\n\x1a\n", 8);
-    auto be32 = [&](std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>((v >> shift) & 0xFF));
-    };
-    be32(13);
-    bytes += "IHDR";
-    be32(width);
-    be32(height);
-    bytes += std::string("\x08\x06\x00\x00\x00", 5);
-    be32(0);  // CRC, not checked before the size
-    be32(2);
-    bytes += "IDAT";
-    bytes += std::string("\x78\x9c", 2);
-    be32(0);
-    return bytes;
-}
-
 struct LoadOutcome {
     GLuint name = 0;
     bool failed = false;
@@ -123,7 +103,7 @@ LoadOutcome loadCapturingStderr(const std::string& path, Texture& t, int times =
 TEST(Textures, AHugePictureIsRefusedByItsHeaderWithBothSizesNamed) {
     TempDir dir;
     const std::string path = dir.file("huge.png");
-    testsupport::writeFile(path, hugePng(30000, 30000));
+    testsupport::writeFile(path, testsupport::pngDeclaring(30000, 30000));
     gldouble::reset();
     Texture t;
     LoadOutcome o = loadCapturingStderr(path, t);

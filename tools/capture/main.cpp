@@ -171,9 +171,9 @@ int main(int argc, char** argv) {
 
     VideoEncoder encoder;
     if (o.mode == CaptureMode::Video) {
-        VideoSpec spec{ffmpeg, o.videoFile, absolutePath(musicPath), o.settings.width, o.settings.height, fps,
+        VideoJob job{ffmpeg, o.videoFile, absolutePath(musicPath), o.settings.width, o.settings.height, fps,
                        frameSeconds(capture, first), static_cast<double>(end - first) / fps};
-        if (!startVideo(spec, encoder, why)) {
+        if (!startVideo(job, encoder, why)) {
             closeCapture(capture);
             return fail("cannot start ffmpeg: " + why);
         }

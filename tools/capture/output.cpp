@@ -76,21 +76,21 @@ std::string findOnPath(const std::string& program) {
     }
 }
 
-bool startVideo(const VideoSpec& spec, VideoEncoder& encoder, std::string& why) {
+bool startVideo(const VideoJob& job, VideoEncoder& encoder, std::string& why) {
     char size[32], rate[16], start[32], length[32];
-    std::snprintf(size, sizeof size, "%dx%d", spec.width, spec.height);
-    std::snprintf(rate, sizeof rate, "%d", spec.fps);
-    std::snprintf(start, sizeof start, "%.6f", spec.audioStart);
-    std::snprintf(length, sizeof length, "%.6f", spec.seconds);
+    std::snprintf(size, sizeof size, "%dx%d", job.width, job.height);
+    std::snprintf(rate, sizeof rate, "%d", job.fps);
+    std::snprintf(start, sizeof start, "%.6f", job.audioStart);
+    std::snprintf(length, sizeof length, "%.6f", job.seconds);
     const std::vector<std::string> args = {
-        spec.ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+        job.ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
         // the frames, as they come
         "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size, "-framerate", rate, "-i", "pipe:0",
         // the music from the first frame's position, as long as the frames
-        "-ss", start, "-t", length, "-i", spec.music,
+        "-ss", start, "-t", length, "-i", job.music,
         "-map", "0:v:0", "-map", "1:a:0", "-vf", "vflip",
         "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
-        "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", spec.output};
+        "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", job.output};
     int fds[2];
     if (::pipe(fds) != 0) {
         why = std::strerror(errno);

@@ -28,7 +28,7 @@ struct VideoEncoder {
     int pipe = -1;
 };
 
-struct VideoSpec {
+struct VideoJob {
     std::string ffmpeg;       // the program
     std::string output;       // the video file
     std::string music;        // the MP3
@@ -37,7 +37,7 @@ struct VideoSpec {
     double seconds = 0;       // the video's length
 };
 
-bool startVideo(const VideoSpec& spec, VideoEncoder& encoder, std::string& why);
+bool startVideo(const VideoJob& job, VideoEncoder& encoder, std::string& why);
 // One frame, bottom row first (ffmpeg turns it upright).
 bool writeVideoFrame(VideoEncoder& encoder, const std::vector<unsigned char>& bottomUp, std::string& why);
 // Closes the pipe and waits for ffmpeg; false with its complaint when it failed.

@@ -10,13 +10,19 @@ PACKAGES = g++ cmake pkg-config make python3 \
   libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
   libmpg123-dev liblodepng-dev libgtest-dev \
   lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev \
-  xvfb xdotool xfonts-base libx11-dev
+  xvfb xdotool xfonts-base libx11-dev \
+  help2man desktop-file-utils dpkg-dev
+# What building and checking the Debian package on a fresh root needs besides.
+PACKAGE_TEST_PACKAGES = lintian debootstrap
 
-.PHONY: all deps build demo test test-asan assets scenes bench clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps deps-package build demo test test-asan install deb test-package assets scenes bench clean
 
 all: build
 
-deps:
+deps-package: PACKAGES += $(PACKAGE_TEST_PACKAGES)
+deps deps-package:
 	@missing=$$(for p in $(PACKAGES); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
 	  done); \
@@ -38,6 +44,21 @@ demo: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Installs the programs, the data, the desktop entry, the icon and the man
+# pages under PREFIX (default /usr/local); DESTDIR stages them elsewhere.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX) --strip
+
+# The Debian package, tarnwick_<version>_amd64.deb, in the build folder.
+deb: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# The package checked as a user meets it: its contents, its Depends and
+# lintian, then installed with apt-get on a fresh Debian 12 root and played
+# there from /. Takes a few minutes (the fresh root is downloaded).
+test-package: deps-package deb
+	bash tests/package/test_package.sh $(BUILD_DIR)
 
 # Every test again, built with AddressSanitizer, UndefinedBehaviorSanitizer
 # and LeakSanitizer, plus the whole shipped demo played headless at real

@@ -12,17 +12,42 @@ namespace {
 
 void printUsage(FILE* out) {
     std::fprintf(out,
-                 "usage: tarnwick [--windowed] [--start-row R]\n"
+                 "usage: tarnwick [--windowed | --desktop-fullscreen] [--display N] [--start-row R] [--data DIR]\n"
                  "\n"
-                 "Plays the Tarnwick demo from the data/ folder in the current directory.\n"
-                 "It runs fullscreen at 1280x720 and ends by itself; Escape ends it early.\n"
+                 "Plays the Tarnwick demo. It runs fullscreen at 1280x720 and ends by itself;\n"
+                 "Escape ends it early. Where the display has no 1280x720 mode it asks whether\n"
+                 "to run in a window instead.\n"
                  "\n"
-                 "  --windowed      run in a 1280x720 window instead of fullscreen\n"
-                 "  --start-row R   start the music (and the schedule) at music row R, 0 to %d,\n"
-                 "                  to jump to a scene: 64 arc bands, 192 logo, 228 cubes,\n"
-                 "                  280 credits, 473 greetings, 608 wheels (default 0)\n"
-                 "  --help          show this text\n",
+                 "  --windowed            run in a 1280x720 window instead of fullscreen\n"
+                 "  --desktop-fullscreen  fullscreen at the display's own resolution, without\n"
+                 "                        changing its mode: the picture keeps its 16:9 shape\n"
+                 "                        with black bars\n"
+                 "  --display N           the display to play on, from 0 (the primary, default)\n"
+                 "  --start-row R         start the music (and the schedule) at music row R, 0 to %d,\n"
+                 "                        to jump to a scene: 64 arc bands, 192 logo, 228 cubes,\n"
+                 "                        280 credits, 473 greetings, 608 wheels (default 0)\n"
+                 "  --data DIR            the data folder (holding musik/, sync/ and Grafik/)\n"
+                 "  --help                show this text\n"
+                 "\n"
+                 "Without --data, the data is the first of these folders that holds\n"
+                 "musik/musik.mp3: $TARNWICK_DATA, ./data, the installed share/tarnwick/data\n"
+                 "beside the program's bin/ folder, and data/ in the program's own folder.\n"
+                 "\n"
+                 "Exit status: 0 after a normal end (the music's end, Escape, closing the\n"
+                 "window, SIGINT, SIGTERM or SIGHUP), 1 when something failed (the message on\n"
+                 "stderr says what), 2 for a usage error.\n",
                  lastDemoRow);
+}
+
+// A whole number from low to high, written as plain digits.
+bool parseNumber(const char* text, long low, long high, long& value) {
+    if (*text < '0' || *text > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (*end != '\0' || errno != 0 || v < low || v > high) return false;
+    value = v;
+    return true;
 }
 
 }  // namespace
@@ -30,29 +55,41 @@ void printUsage(FILE* out) {
 int main(int argc, char** argv) {
     DemoOptions options;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+        const char* arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        long number = 0;
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             printUsage(stdout);
             return 0;
-        }
-        if (std::strcmp(argv[i], "--windowed") == 0) {
+        } else if (std::strcmp(arg, "--windowed") == 0) {
             options.windowed = true;
-            continue;
-        }
-        if (std::strcmp(argv[i], "--start-row") == 0 && i + 1 < argc) {
+        } else if (std::strcmp(arg, "--desktop-fullscreen") == 0) {
+            options.desktopFullscreen = true;
+        } else if (std::strcmp(arg, "--start-row") == 0 && hasValue) {
             const char* text = argv[++i];
-            char* end = nullptr;
-            errno = 0;
-            long row = std::strtol(text, &end, 10);
-            if (*text == '\0' || *end != '\0' || errno != 0 || row < 0 || row > lastDemoRow) {
+            if (!parseNumber(text, 0, lastDemoRow, number)) {
                 std::fprintf(stderr, "tarnwick: --start-row needs a music row from 0 to %d, not '%s'\n", lastDemoRow,
                              text);
                 return 2;
             }
-            options.startRow = static_cast<int>(row);
-            continue;
+            options.startRow = static_cast<int>(number);
+        } else if (std::strcmp(arg, "--display") == 0 && hasValue) {
+            const char* text = argv[++i];
+            if (!parseNumber(text, 0, 255, number)) {
+                std::fprintf(stderr, "tarnwick: --display needs a display number from 0, not '%s'\n", text);
+                return 2;
+            }
+            options.display = static_cast<int>(number);
+        } else if (std::strcmp(arg, "--data") == 0 && hasValue && argv[i + 1][0] != '\0') {
+            options.dataDir = argv[++i];
+        } else {
+            std::fprintf(stderr, "tarnwick: unknown option '%s'\n", arg);
+            printUsage(stderr);
+            return 2;
         }
-        std::fprintf(stderr, "tarnwick: unknown option '%s'\n", argv[i]);
-        printUsage(stderr);
+    }
+    if (options.windowed && options.desktopFullscreen) {
+        std::fprintf(stderr, "tarnwick: give --windowed or --desktop-fullscreen, not both\n");
         return 2;
     }
     return runDemo(options);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/datafolder.h"
 #include "common/loadstatus.h"
 #include "common/saturate.h"
 #include "sync/reader.h"
@@ -27,9 +28,10 @@ static void releaseStream(MusicSync& ms) {
 int initMusic(MusicSync& ms) {
     releaseStream(ms);
     audio::initOutput(-1, 48000);
-    openStream(musicPath, ms);
+    const std::string path = dataFile(musicPath);
+    openStream(path, ms);
     if (ms.stream == 0) {
-        std::fprintf(stderr, "tarnwick: %s: %s\n", musicPath, audio::lastError().c_str());
+        std::fprintf(stderr, "tarnwick: %s: %s\n", path.c_str(), audio::lastError().c_str());
         loadFailed = true;
         return 1;
     }

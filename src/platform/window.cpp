@@ -2,11 +2,22 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -20,6 +31,29 @@ void onInterrupt(int) { interruptFlag = 1; }
 // Whether a display refresh paces the swaps; until swap control is known to
 // work, frames are finished at every swap.
 bool swapsArePaced = false;
+
+// Where no refresh paces the swaps, when the next one is due (steady clock,
+// nanoseconds; 0 before the first).
+std::int64_t nextSwapNs = 0;
+
+// Set by the X error handler: the window system refused a request, which for
+// this program means its window is gone (destroyed from outside).
+volatile sig_atomic_t windowLostFlag = 0;
+unsigned long ourXWindow = 0;  // the demo's X window, to match DestroyNotify
+Display* ourXDisplay = nullptr;  // SDL's connection, while a window exists on it
+
+// Xlib's default handler prints and exits, and SDL's own one restores display
+// modes from inside the handler, where Xlib may not be called (it hangs). The
+// frame loop ends the run instead, through the normal shutdown.
+int onXError(Display*, XErrorEvent*) {
+    windowLostFlag = 1;
+    return 0;
+}
+
+std::int64_t steadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // The Windows virtual-key code for an SDL key, 0 when there is none.
 int virtualKeyCode(SDL_Keycode key) {
@@ -66,18 +100,35 @@ bool initVideo() {
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     SDL_DisableScreenSaver();
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0) {
+        XSetErrorHandler(onXError);
+        // DestroyNotify of the demo's window comes through as a system event.
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    }
+    windowLostFlag = 0;
+    nextSwapNs = 0;
     return true;
 }
 
-void quitVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+void quitVideo() {
+    // Errors still on their way (requests on a window destroyed from outside)
+    // come to our handler now: SDL puts Xlib's own back before it closes the
+    // connection, and that one would end the process.
+    if (ourXDisplay) XSync(ourXDisplay, False);
+    ourXDisplay = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
 
 void useOffscreenVideo() { SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen"); }
 
-bool displayOffersMode(int width, int height, int bitsPerPixel) {
-    int count = SDL_GetNumDisplayModes(0);
+int displayCount() { return std::max(0, SDL_GetNumVideoDisplays()); }
+
+bool displayOffersMode(int display, int width, int height, int bitsPerPixel) {
+    int count = SDL_GetNumDisplayModes(display);
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, i, &mode) != 0) continue;
+        if (SDL_GetDisplayMode(display, i, &mode) != 0) continue;
         int bits = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
         // 24-bit colour modes are the 32-bit modes of Windows (8 bits padding).
         bool depthMatches = bits == bitsPerPixel || (bitsPerPixel == 32 && bits == 24);
@@ -111,25 +162,67 @@ bool setPixelFormat(int colourBits, int depthBits) {
            SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 && SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0;
 }
 
-Window* createWindow(const char* title, int x, int y, int width, int height, bool fullscreen) {
+namespace {
+
+// Remembers the X window, so that its DestroyNotify can be told from others.
+void rememberXWindow(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ourXWindow = 0;
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        ourXWindow = info.info.x11.window;
+        ourXDisplay = info.info.x11.display;
+    }
+}
+
+}  // namespace
+
+Window* createWindow(const char* title, int x, int y, int width, int height, WindowMode mode, int display) {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (!fullscreen) flags |= SDL_WINDOW_RESIZABLE;
+    SDL_Rect bounds{0, 0, width, height};
+    if (mode == WindowMode::Windowed) {
+        flags |= SDL_WINDOW_RESIZABLE;
+    } else if (mode == WindowMode::Fullscreen) {
+        x = y = static_cast<int>(SDL_WINDOWPOS_UNDEFINED_DISPLAY(display));
+    } else if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+        // Borderless over the display before it is made fullscreen: where no
+        // window manager acts on the fullscreen request (a bare X server), the
+        // window covers the display all the same.
+        flags |= SDL_WINDOW_BORDERLESS;
+        x = bounds.x;
+        y = bounds.y;
+        width = bounds.w;
+        height = bounds.h;
+    }
     SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
-    if (!window || !fullscreen) return reinterpret_cast<Window*>(window);
-    SDL_DisplayMode mode{};
-    mode.w = width;
-    mode.h = height;
-    SDL_DisplayMode closest;
-    if (!SDL_GetClosestDisplayMode(0, &mode, &closest) || SDL_SetWindowDisplayMode(window, &closest) != 0 ||
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
+    if (window && mode == WindowMode::DesktopFullscreen &&
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
         SDL_DestroyWindow(window);
         return nullptr;
     }
+    if (window && mode == WindowMode::Fullscreen) {
+        SDL_DisplayMode wanted{};
+        wanted.w = width;
+        wanted.h = height;
+        SDL_DisplayMode closest;
+        if (!SDL_GetClosestDisplayMode(display, &wanted, &closest) || SDL_SetWindowDisplayMode(window, &closest) != 0 ||
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
+            SDL_DestroyWindow(window);
+            return nullptr;
+        }
+    }
+    if (window) rememberXWindow(window);
     return reinterpret_cast<Window*>(window);
+}
+
+void drawableSize(Window* window, int& width, int& height) {
+    width = height = 0;
+    if (window) SDL_GL_GetDrawableSize(sdl(window), &width, &height);
 }
 
 bool destroyWindow(Window* window) {
     if (!window) return false;
+    ourXWindow = 0;
     SDL_DestroyWindow(sdl(window));
     return true;
 }
@@ -154,26 +247,103 @@ void showWindow(Window* window) {
     SDL_RaiseWindow(sdl(window));
 }
 
-BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon) {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+namespace {
+
+// The box itself, shown by this process: 'O', 'Y' or 'N', or 'F' followed by
+// SDL's reason when no box could be shown.
+std::string showBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon) {
     Uint32 flags = icon == BoxIcon::Information ? SDL_MESSAGEBOX_INFORMATION
                    : icon == BoxIcon::Stop      ? SDL_MESSAGEBOX_ERROR
                                                 : SDL_MESSAGEBOX_WARNING;
-    if (buttons == BoxButtons::Ok) {
-        SDL_ShowSimpleMessageBox(flags, caption, text, nullptr);
-        return BoxAnswer::Ok;
-    }
-    const SDL_MessageBoxButtonData choices[] = {
+    const SDL_MessageBoxButtonData yesNo[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
     };
-    SDL_MessageBoxData data{flags, nullptr, caption, text, 2, choices, nullptr};
+    const SDL_MessageBoxButtonData ok[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"},
+    };
+    const bool isYesNo = buttons == BoxButtons::YesNo;
+    SDL_MessageBoxData data{flags, nullptr, caption, text, isYesNo ? 2 : 1, isYesNo ? yesNo : ok, nullptr};
     int pressed = 0;
-    if (SDL_ShowMessageBox(&data, &pressed) != 0) {
-        std::fprintf(stderr, "%s: no message box could be shown (%s); answering No\n", caption, SDL_GetError());
-        return BoxAnswer::No;
+    if (SDL_ShowMessageBox(&data, &pressed) != 0) return std::string("F") + SDL_GetError();
+    if (!isYesNo) return "O";
+    return pressed == 1 ? "Y" : "N";
+}
+
+// In the box's process: a signal (the program's death included, see below)
+// takes down this process and whatever SDL started to show the box.
+void endBoxGroup(int) { kill(0, SIGKILL); }
+
+// Shows the box from a child process in a process group of its own, and
+// waits for its answer, or for a signal to this program. Empty when no child
+// could be started.
+std::string showBoxInChild(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return "";
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return "";
     }
-    return pressed == 1 ? BoxAnswer::Yes : BoxAnswer::No;
+    if (child == 0) {
+        close(fds[0]);
+        setpgid(0, 0);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, endBoxGroup);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // the program's end, even by SIGKILL
+        if (getppid() != parent) _exit(0);
+        const std::string answer = showBox(text, caption, buttons, icon);
+        ssize_t written = write(fds[1], answer.data(), answer.size());
+        (void)written;
+        _exit(0);
+    }
+    setpgid(child, child);  // also here: either may run first
+    close(fds[1]);
+    std::string answer;
+    bool interrupted = false;
+    for (;;) {
+        if (interruptFlag) {
+            interrupted = true;
+            kill(-child, SIGKILL);
+            kill(child, SIGKILL);
+            break;
+        }
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        char buffer[512];
+        ssize_t got = read(fds[0], buffer, sizeof buffer);
+        if (got > 0) {
+            answer.append(buffer, static_cast<std::size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (interrupted) return "I";
+    return answer.empty() ? "Fthe message box ended without an answer" : answer;
+}
+
+}  // namespace
+
+BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (interruptFlag) return BoxAnswer::Interrupted;
+    std::string answer = showBoxInChild(text, caption, buttons, icon);
+    if (answer.empty()) answer = showBox(text, caption, buttons, icon);
+    switch (answer[0]) {
+        case 'I': return BoxAnswer::Interrupted;
+        case 'Y': return BoxAnswer::Yes;
+        case 'O': return BoxAnswer::Ok;
+        case 'N': return BoxAnswer::No;
+        default: break;
+    }
+    if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;  // its text is on stderr
+    std::fprintf(stderr, "%s: no message box could be shown (%s); answering No\n", caption, answer.c_str() + 1);
+    return BoxAnswer::No;
 }
 
 namespace {
@@ -213,6 +383,12 @@ Event translate(const SDL_Event& e) {
                     break;  // focus changes leave the demo running
             }
             break;
+        case SDL_SYSWMEVENT:
+            if (e.syswm.msg && e.syswm.msg->subsystem == SDL_SYSWM_X11 && ourXWindow != 0) {
+                const XEvent& x = e.syswm.msg->msg.x11.event;
+                if (x.type == DestroyNotify && x.xdestroywindow.window == ourXWindow) event.type = EventType::WindowLost;
+            }
+            break;
         default:
             break;
     }
@@ -225,6 +401,11 @@ bool pollEvent(Event& event) { return waitEvent(event, 0); }
 
 bool waitEvent(Event& event, int timeoutMs) {
     event = Event{};
+    if (windowLostFlag) {
+        windowLostFlag = 0;  // reported once
+        event.type = EventType::WindowLost;
+        return true;
+    }
     if (interruptFlag) {
         event.type = EventType::Quit;
         return true;
@@ -261,8 +442,37 @@ void setWindowTitle(Window* window, const char* title) {
     if (window) SDL_SetWindowTitle(sdl(window), title);
 }
 
+namespace {
+
+// The display's refresh period for the window, 60 Hz where it is unknown.
+std::int64_t refreshPeriodNs(SDL_Window* window) {
+    SDL_DisplayMode mode{};
+    int hz = SDL_GetWindowDisplayMode(window, &mode) == 0 ? mode.refresh_rate : 0;
+    if (hz <= 0) {
+        int display = SDL_GetWindowDisplayIndex(window);
+        if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0) hz = mode.refresh_rate;
+    }
+    if (hz <= 0 || hz > 1000) hz = 60;
+    return 1000000000LL / hz;
+}
+
+// Sleeps until the next refresh slot. A frame that comes late starts a new
+// cadence instead of hurrying the ones after it.
+void paceSwap(SDL_Window* window) {
+    const std::int64_t period = refreshPeriodNs(window);
+    std::int64_t now = steadyNanoseconds();
+    if (nextSwapNs > now) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(nextSwapNs - now));
+        now = steadyNanoseconds();
+    }
+    nextSwapNs = (nextSwapNs > 0 && now - nextSwapNs < period) ? nextSwapNs + period : now + period;
+}
+
+}  // namespace
+
 void swapBuffers(Window* window) {
     if (!window) return;
+    if (!swapsArePaced) paceSwap(sdl(window));
     SDL_GL_SwapWindow(sdl(window));
     // Without a refresh to wait for, a GL implementation may queue frames
     // without limit (memory grows and quitting waits for the queue).

@@ -7,6 +7,7 @@
 //   platform call                         here                    implemented
 //   RegisterClass / UnregisterClass       initVideo / quitVideo   SDL video subsystem
 //   ChangeDisplaySettings (1280x720x32)   displayOffersMode       the display must offer that exact mode
+//   EnumDisplayMonitors                   displayCount            SDL's displays
 //   SystemParametersInfo (SPI_GETWORKAREA) displayUsableAreas  every display's, the primary first
 //   ChangeDisplaySettings (reset)         leaveFullscreen         back to the desktop mode
 //   ShowCursor                            showCursor              yes
@@ -33,7 +34,13 @@
 //      minimise/restore, size changes
 //  [X] Focus loss leaves a fullscreen window as it is (SDL would minimise it)
 //  [X] SIGINT, SIGTERM and SIGHUP as a quit event (not in the original)
-//  [X] Bounded frames in flight where no vertical sync paces the swaps
+//  [X] Bounded frames in flight where no vertical sync paces the swaps, and
+//      frames paced to the display's refresh there by sleeping
+//  [X] Borderless fullscreen at the desktop's own size, any display
+//  [X] A window destroyed by the window system ends the run (X errors are
+//      reported as WindowLost instead of ending or hanging the process)
+//  [X] Message boxes in a child process: signals end the wait, no box
+//      outlives the program
 //  [ ] Window class, device context: SDL has none, so their failures cannot occur
 //  [ ] Screen saver messages: SDL keeps the screen saver off instead
 #include <cstdint>
@@ -54,7 +61,10 @@ void quitVideo();
 // offscreen GL surface (for rendering frames to files).
 void useOffscreenVideo();
 
-bool displayOffersMode(int width, int height, int bitsPerPixel);
+// The number of displays (0 before initVideo or when none is known).
+int displayCount();
+// Whether display `display` (0: the primary) offers that exact mode.
+bool displayOffersMode(int display, int width, int height, int bitsPerPixel);
 
 // A rectangle on the desktop, in pixels.
 struct Rect {
@@ -70,7 +80,15 @@ void leaveFullscreen(Window* window);
 void showCursor(bool visible);
 
 bool setPixelFormat(int colourBits, int depthBits);
-Window* createWindow(const char* title, int x, int y, int width, int height, bool fullscreen);
+enum class WindowMode {
+    Windowed,           // a resizable window with its client area at (x, y)
+    Fullscreen,         // the display switched to width x height
+    DesktopFullscreen,  // borderless over the whole display at its own size; no mode change
+};
+// A window on display `display` (0: the primary); x and y count only when windowed.
+Window* createWindow(const char* title, int x, int y, int width, int height, WindowMode mode, int display);
+// The size of the window's drawing surface in pixels.
+void drawableSize(Window* window, int& width, int& height);
 bool destroyWindow(Window* window);
 GLContext createContext(Window* window);
 bool deleteContext(GLContext context);
@@ -80,9 +98,12 @@ void showWindow(Window* window);
 
 enum class BoxButtons { Ok, YesNo };
 enum class BoxIcon { Exclamation, Stop, Information };
-enum class BoxAnswer { Ok, Yes, No };
+enum class BoxAnswer { Ok, Yes, No, Interrupted };
 // Shows a modal box and writes "caption: text" to stderr. When no box can be
-// shown the answer is No (Ok for an Ok box).
+// shown the answer is No (Ok for an Ok box). The box is shown by a child
+// process, so that SIGINT, SIGTERM and SIGHUP end the wait at once (the answer
+// is then Interrupted and the box is taken down), and so that no box outlives
+// the program, however it ends.
 BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon);
 
 // One event from the queue, in the demo's own terms.
@@ -93,6 +114,7 @@ enum class EventType {
     Minimised,
     Restored,
     Resized,    // width, height: the new client size
+    WindowLost, // the window system took the window away (destroyed from outside)
     Other,      // anything the demo does not act on (focus changes, ...)
 };
 struct Event {
@@ -119,7 +141,9 @@ void setInterruptRequested(bool requested);
 
 void setWindowTitle(Window* window, const char* title);
 // Presents the frame. Where no vertical sync paces the swaps it also waits
-// for the frame to be drawn, so that frames never queue up without limit.
+// for the frame to be drawn, so that frames never queue up without limit, and
+// sleeps so that frames come no faster than the display refreshes (60 Hz where
+// the rate is unknown).
 void swapBuffers(Window* window);
 // True when swaps are now paced by the display's refresh.
 bool setSwapInterval(int interval);

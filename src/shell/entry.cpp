@@ -2,6 +2,9 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
+#include <string>
+
 #include "common/loadstatus.h"
 #include "music/musicsync.h"
 #include "platform/audio.h"
@@ -58,9 +61,17 @@ bool renderFrameWithDelta(double deltaMs) {
 
 int runDemo(const DemoOptions& options) {
     platform::catchInterrupts();
+    std::string failure;
+    if (!chooseDataFolder(options.dataDir, failure)) {
+        std::fprintf(stderr, "tarnwick: %s\n", failure.c_str());
+        return 1;
+    }
     if (options.windowed) isFullscreen = false;
+    desktopFullscreen = options.desktopFullscreen && !options.windowed;
+    displayIndex = options.display;
     startRow = options.startRow;
-    if (!openWindow()) return 1;
+    // A signal while a question is asked is a normal end.
+    if (!openWindow()) return platform::interruptRequested() ? 0 : 1;
     startFrameTimer();
     platform::setSwapInterval(1);  // without vertical sync the demo still runs
     setFixedGLState();
@@ -71,11 +82,18 @@ int runDemo(const DemoOptions& options) {
         return 1;
     }
 
+    int exitCode = 0;
     for (;;) {
         platform::Event event;
         // Minimised, an idle pass draws nothing: it waits for an event first.
         if (platform::waitEvent(event, eventWaitMs())) {
-            if (handleWindowEvent(event) == WindowAction::Quit) break;
+            const WindowAction action = handleWindowEvent(event);
+            if (action == WindowAction::Quit) break;
+            if (action == WindowAction::WindowLost) {
+                std::fprintf(stderr, "tarnwick: the window system took the window away; ending the run\n");
+                exitCode = 1;
+                break;
+            }
             continue;
         }
         if (keys[platform::vkEscape]) break;
@@ -84,5 +102,5 @@ int runDemo(const DemoOptions& options) {
     }
 
     shutDown();
-    return 0;
+    return exitCode;
 }

@@ -1,14 +1,20 @@
 #pragma once
 // The demo's entry routine and its per-frame routine.
 
+#include <string>
+
 struct DemoOptions {
-    bool windowed = false;  // start in a window without asking about fullscreen
-    int startRow = 0;       // the music row playback starts at (0 to 753)
+    bool windowed = false;           // start in a window without asking about fullscreen
+    bool desktopFullscreen = false;  // fullscreen at the display's own size, letterboxed
+    int display = -1;                // the display to use (-1: not chosen)
+    int startRow = 0;                // the music row playback starts at (0 to 753)
+    std::string dataDir;             // --data: the data folder (empty: look for it)
 };
 
 // Opens the window, runs the start-up and the frame loop, shuts down.
 // Returns the process exit code: 0 after a normal end (Escape, close, end of
-// the music), 1 after a failure.
+// the music, SIGINT, SIGTERM or SIGHUP), 1 after a failure (no data, a
+// window that could not be opened or was taken away, a file that failed).
 int runDemo(const DemoOptions& options);
 
 // The fixed GL state set once after the window opens.

@@ -1,13 +1,16 @@
 #include "shell/startup.h"
 
+#include "common/datafolder.h"
 #include "music/musicsync.h"
 #include "platform/audio.h"
+#include "platform/paths.h"
 #include "scenes/resources.h"
 #include "shell/frametimer.h"
 #include "sync/reader.h"
 #include "textures/textures.h"
 
 #include <chrono>
+#include <cstdlib>
 
 int startRow = 0;
 StartupTimes startupTimes;
@@ -20,11 +23,21 @@ double msSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
+bool chooseDataFolder(const std::string& given, std::string& failure) {
+    const DataSearch search = findDataFolder(given, std::getenv("TARNWICK_DATA"), platform::executableFolder());
+    if (!search.found) {
+        failure = dataSearchFailure(search);
+        return false;
+    }
+    setDataFolder(search.folder);
+    return true;
+}
+
 bool demoStartup() {
     auto start = std::chrono::steady_clock::now();
-    loadTexture(bordPath, bordTexture);
-    loadTexture(endPath, endTexture);
-    loadTexture(bakPath, bakTexture);
+    loadTexture(dataFile(bordPath).c_str(), bordTexture);
+    loadTexture(dataFile(endPath).c_str(), endTexture);
+    loadTexture(dataFile(bakPath).c_str(), bakTexture);
     loadSceneResources();
     startupTimes.texturesMs = msSince(start);
 
@@ -33,7 +46,7 @@ bool demoStartup() {
     startupTimes.musicMs = msSince(start);
     if (music != 0) return true;
     start = std::chrono::steady_clock::now();
-    loadSync(syncPath, '\t');
+    loadSync(dataFile(syncPath).c_str(), '\t');
     startupTimes.syncMs = msSince(start);
     audio::setVolume(musicSync.stream, 1.0f);
     startPlayback();

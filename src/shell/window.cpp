@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "platform/window.h"
@@ -12,6 +13,8 @@ int screenWidth = 1280;
 int screenHeight = 720;
 int screenBits = 32;
 bool isFullscreen = true;
+bool desktopFullscreen = false;
+int displayIndex = -1;
 bool isActive = true;
 std::array<bool, 256> keys{};
 platform::Window* windowHandle = nullptr;
@@ -66,11 +69,25 @@ bool openWindow() {
         return false;
     }
 
-    if (isFullscreen) {
-        if (!platform::displayOffersMode(screenWidth, screenHeight, screenBits)) {
+    const int display = displayIndex < 0 ? 0 : displayIndex;
+    if (display >= platform::displayCount()) {
+        std::fprintf(stderr, "tarnwick: --display %d: there is no such display (%d found, numbered from 0)\n", display,
+                     platform::displayCount());
+        platform::quitVideo();
+        return false;
+    }
+    if (desktopFullscreen) isFullscreen = true;
+
+    if (isFullscreen && desktopFullscreen) {
+        platform::showCursor(false);
+    } else if (isFullscreen) {
+        if (!platform::displayOffersMode(display, screenWidth, screenHeight, screenBits)) {
             platform::BoxAnswer answer = platform::messageBox(
                 "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
                 "Vexo GL", platform::BoxButtons::YesNo, platform::BoxIcon::Exclamation);
+            // A signal while the question is asked ends the run as it would
+            // any other time: no further box.
+            if (answer == platform::BoxAnswer::Interrupted) return false;
             if (answer != platform::BoxAnswer::Yes) {
                 platform::messageBox("Program Will Now Close.", "ERROR", platform::BoxButtons::Ok,
                                      platform::BoxIcon::Stop);
@@ -85,8 +102,15 @@ bool openWindow() {
     if (!platform::setPixelFormat(screenBits, 16)) return failWith("Can't Find A Suitable PixelFormat.");
 
     WindowPosition at;  // fullscreen: (0, 0)
-    if (!isFullscreen) at = windowedPosition(platform::displayUsableAreas(), screenWidth, screenHeight);
-    windowHandle = platform::createWindow(windowTitle, at.x, at.y, screenWidth, screenHeight, isFullscreen);
+    if (!isFullscreen) {
+        std::vector<platform::Rect> areas = platform::displayUsableAreas();
+        if (displayIndex >= 0 && displayIndex < static_cast<int>(areas.size())) areas = {areas[displayIndex]};
+        at = windowedPosition(areas, screenWidth, screenHeight);
+    }
+    const platform::WindowMode mode = !isFullscreen       ? platform::WindowMode::Windowed
+                                      : desktopFullscreen ? platform::WindowMode::DesktopFullscreen
+                                                          : platform::WindowMode::Fullscreen;
+    windowHandle = platform::createWindow(windowTitle, at.x, at.y, screenWidth, screenHeight, mode, display);
     if (!windowHandle) return failWith("Window Creation Error.");
 
     renderContext = platform::createContext(windowHandle);
@@ -94,8 +118,15 @@ bool openWindow() {
     if (!platform::makeCurrent(windowHandle, renderContext)) return failWith("Can't Activate The GL Rendering Context.");
 
     platform::showWindow(windowHandle);
-    // The projection is set for the demo's size whatever the client area is.
-    resizeViewport(screenWidth, screenHeight);
+    // The projection is set for the demo's size whatever the client area is;
+    // on the whole desktop, the picture is letterboxed into it instead.
+    if (desktopFullscreen) {
+        int width = 0, height = 0;
+        platform::drawableSize(windowHandle, width, height);
+        letterboxViewport(width, height);
+    } else {
+        resizeViewport(screenWidth, screenHeight);
+    }
     if (!applyBaseGLState()) return failWith("Initialization Failed.");
     return true;
 }
@@ -123,6 +154,38 @@ void resizeViewport(int width, int height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), static_cast<double>(0.1f), 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+ViewportRect letterbox(int width, int height, int pictureWidth, int pictureHeight) {
+    ViewportRect r;
+    if (width <= 0 || height <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return r;
+    // In 64 bits: the products cannot overflow whatever a display reports.
+    const long long w = width, h = height, pw = pictureWidth, ph = pictureHeight;
+    if (w * ph >= h * pw) {  // wider than the picture: bars left and right
+        r.height = height;
+        r.width = static_cast<int>((h * pw + ph / 2) / ph);
+    } else {  // taller: bars above and below
+        r.width = width;
+        r.height = static_cast<int>((w * ph + pw / 2) / pw);
+    }
+    r.x = (width - r.width) / 2;
+    r.y = (height - r.height) / 2;
+    return r;
+}
+
+void letterboxViewport(int width, int height) {
+    const ViewportRect r = letterbox(width, height, screenWidth, screenHeight);
+    if (r.width <= 0 || r.height <= 0) {
+        resizeViewport(screenWidth, screenHeight);
+        return;
+    }
+    glViewport(r.x, r.y, r.width, r.height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(screenWidth) / static_cast<double>(screenHeight),
+                   static_cast<double>(0.1f), 100.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
@@ -156,8 +219,16 @@ WindowAction handleWindowEvent(const platform::Event& event) {
             isActive = true;
             return WindowAction::None;
         case EventType::Resized:
-            resizeViewport(event.width, event.height);
+            if (desktopFullscreen) {
+                int width = 0, height = 0;
+                platform::drawableSize(windowHandle, width, height);
+                letterboxViewport(width, height);
+            } else {
+                resizeViewport(event.width, event.height);
+            }
             return WindowAction::None;
+        case EventType::WindowLost:
+            return WindowAction::WindowLost;
         case EventType::Other:
             return WindowAction::None;  // focus changes leave the demo running
     }

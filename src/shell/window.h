@@ -9,6 +9,12 @@ extern int screenWidth;
 extern int screenHeight;
 extern int screenBits;
 extern bool isFullscreen;
+// Fullscreen as a borderless window at the display's own size (no mode
+// change, no question); the picture keeps its 16:9 shape with black bars.
+extern bool desktopFullscreen;
+// The display the window goes on (0: the primary); -1 when not chosen, which
+// means the primary for fullscreen and anywhere (1400, 0) fits for a window.
+extern int displayIndex;
 extern bool isActive;                 // false while the window is minimised
 extern std::array<bool, 256> keys;    // key state by virtual-key code
 extern platform::Window* windowHandle;
@@ -27,6 +33,20 @@ WindowPosition windowedPosition(const std::vector<platform::Rect>& usableAreas, 
 bool openWindow();
 void closeWindow();
 void resizeViewport(int width, int height);
+
+struct ViewportRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+// The largest rectangle of the picture's shape (pictureWidth : pictureHeight)
+// that fits a surface of width x height, centred on it: the rest are bars.
+ViewportRect letterbox(int width, int height, int pictureWidth, int pictureHeight);
+// The viewport and projection for the picture letterboxed into a surface of
+// width x height (the projection's aspect is the picture's, whatever the
+// surface's).
+void letterboxViewport(int width, int height);
 bool applyBaseGLState();
 
 // How long the frame loop waits for the next event before an idle pass, in
@@ -35,6 +55,6 @@ bool applyBaseGLState();
 // can, and still takes a restore at once.
 int eventWaitMs();
 
-enum class WindowAction { None, Quit };
+enum class WindowAction { None, Quit, WindowLost };
 // What the window does with one event from the queue.
 WindowAction handleWindowEvent(const platform::Event& event);

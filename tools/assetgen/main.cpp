@@ -18,6 +18,7 @@ namespace {
 void usage(FILE* to) {
     std::fprintf(to,
                  "usage: tarnwick-assetgen [--only pictures|music|sync] [--sheet FILE] OUTDIR\n"
+                 "       tarnwick-assetgen --icon FILE\n"
                  "\n"
                  "Writes the demo's data set into OUTDIR:\n"
                  "  OUTDIR/Grafik/*.png      the fifteen pictures\n"
@@ -27,6 +28,7 @@ void usage(FILE* to) {
                  "Options:\n"
                  "  --only WHAT   make only the pictures, the music or the sync file\n"
                  "  --sheet FILE  also write an overview of all pictures to FILE (PNG)\n"
+                 "  --icon FILE   write the program's 256x256 icon to FILE (PNG)\n"
                  "  --help        show this text\n"
                  "\n"
                  "Pictures and sync file come out byte-identical on every run.\n");
@@ -50,19 +52,19 @@ double secondsSince(std::chrono::steady_clock::time_point t0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string only, outDir, sheet;
+    std::string only, outDir, sheet, icon;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
-        } else if (a == "--only" || a == "--sheet") {
+        } else if (a == "--only" || a == "--sheet" || a == "--icon") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "tarnwick-assetgen: %s needs a value\n", a.c_str());
                 usage(stderr);
                 return 2;
             }
-            (a == "--only" ? only : sheet) = argv[++i];
+            (a == "--only" ? only : a == "--sheet" ? sheet : icon) = argv[++i];
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "tarnwick-assetgen: unknown option %s\n", a.c_str());
             usage(stderr);
@@ -73,6 +75,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "tarnwick-assetgen: more than one output folder given (%s, %s)\n", outDir.c_str(), a.c_str());
             return 2;
         }
+    }
+    if (!icon.empty()) {
+        std::string err = writePng(makeIcon(256), true, icon);
+        if (!err.empty()) {
+            std::fprintf(stderr, "tarnwick-assetgen: %s: %s\n", icon.c_str(), err.c_str());
+            return 1;
+        }
+        if (outDir.empty()) return 0;
     }
     if (outDir.empty()) {
         std::fprintf(stderr, "tarnwick-assetgen: no output folder given\n");

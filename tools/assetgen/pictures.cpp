@@ -395,6 +395,32 @@ std::vector<Picture> makePictures(const std::function<void(const std::string&)>&
     return out;
 }
 
+Image makeIcon(int size) {
+    const float s = static_cast<float>(size), corner = s * 0.18f, half = s / 2;
+    const float cx = half, cy = s * 0.47f, radius = s * 0.30f;
+    return supersample(size, size, 4, [&](float x, float y) {
+        // The tile: a rounded square, night ink at the top to violet dusk.
+        float qx = std::max(std::fabs(x - half) - (half - corner), 0.0f);
+        float qy = std::max(std::fabs(y - half) - (half - corner), 0.0f);
+        if (qx * qx + qy * qy > corner * corner) return Rgba{0, 0, 0, 0};
+        Rgba c = verticalStops({ink, indigo, violet}, y, 0, s);
+        // A grid floor under the horizon, as on the closing backdrop.
+        const float horizon = s * 0.74f;
+        if (y > horizon) {
+            float depth = (y - horizon) / (s - horizon);
+            float row = std::fmod(std::sqrt(depth) * 5.0f, 1.0f);
+            float column = std::fmod((x - half) / (0.15f + depth) / (s * 0.09f) + 100.5f, 1.0f);
+            if (row < 0.12f || column < 0.06f) c = mix(c, magenta, 0.55f + 0.45f * depth);
+        }
+        float dx = x - cx, dy = y - cy, d = std::sqrt(dx * dx + dy * dy);
+        float ring = std::clamp(s * 0.012f - std::fabs(d - radius * 1.12f), 0.0f, 1.0f);
+        c = over(withAlpha(cyan, ring), c);
+        Rgba sun = sunDisc(dx / radius, dy / radius);
+        if (sun.a > 0) c = over(sun, c);
+        return c;
+    });
+}
+
 Image makeContactSheet(const std::vector<Picture>& pictures) {
     const int width = 1120, margin = 24, labelHeight = 34;
     struct Placed {

@@ -18,5 +18,9 @@ const std::vector<std::string>& greetingNames();
 // the file name before each picture is drawn.
 std::vector<Picture> makePictures(const std::function<void(const std::string&)>& progress);
 
+// The program's icon, size x size with alpha: the sliced sun in its cyan ring
+// over a dusk tile with rounded corners.
+Image makeIcon(int size);
+
 // One overview image of all pictures with their names and sizes.
 Image makeContactSheet(const std::vector<Picture>& pictures);

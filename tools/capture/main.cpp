@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/datafolder.h"
 #include "common/warnings.h"
 #include "music/musicsync.h"
 #include "options.h"
@@ -117,11 +118,9 @@ int main(int argc, char** argv) {
     platform::catchInterrupts();
     std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a write error
 
-    // Every output is checked, and made absolute, before the run moves into
-    // the data folder and before anything is rendered.
-    const std::string dataFolder = o.dataDir + "/data";
-    if (!std::filesystem::is_directory(dataFolder)) return fail(dataFolder + ": no data folder there");
+    // The data, and every output, are checked before anything is rendered.
     std::string why, ffmpeg;
+    if (!chooseDataFolder(o.dataDir, why)) return fail(why);
     if (o.mode == CaptureMode::Frames) {
         o.framesDir = absolutePath(o.framesDir);
         if (!prepareFolder(o.framesDir, why)) return fail(o.framesDir + ": cannot write frames there: " + why);
@@ -139,7 +138,6 @@ int main(int argc, char** argv) {
         if (std::filesystem::is_directory(o.videoFile)) return fail(o.videoFile + ": is a folder");
         if (!prepareFolder(parent, why)) return fail(o.videoFile + ": cannot write the video there: " + why);
     }
-    if (chdir(o.dataDir.c_str()) != 0) return fail(o.dataDir + ": cannot enter the folder");
 
     Capture capture;
     if (!openCapture(o.settings, capture, why)) return fail(why);
@@ -171,7 +169,7 @@ int main(int argc, char** argv) {
 
     VideoEncoder encoder;
     if (o.mode == CaptureMode::Video) {
-        VideoJob job{ffmpeg, o.videoFile, absolutePath(musicPath), o.settings.width, o.settings.height, fps,
+        VideoJob job{ffmpeg, o.videoFile, absolutePath(dataFile(musicPath)), o.settings.width, o.settings.height, fps,
                        frameSeconds(capture, first), static_cast<double>(end - first) / fps};
         if (!startVideo(job, encoder, why)) {
             closeCapture(capture);

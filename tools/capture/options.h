@@ -8,7 +8,7 @@
 enum class CaptureMode { None, Frames, Video, Shots, Bench };
 
 struct CaptureOptions {
-    std::string dataDir = ".";  // the folder that holds data/
+    std::string dataDir;  // --data: the data folder (empty: look for it as the demo does)
     CaptureSettings settings;
     int fromRow = 0;
     int toRow = 753;

@@ -148,14 +148,23 @@ void closeWindow() {
     platform::quitVideo();
 }
 
-void resizeViewport(int width, int height) {
-    if (height == 0) height = 1;
-    glViewport(0, 0, width, height);
+namespace {
+
+// The viewport, then the projection for a picture of width x height.
+void setViewportAndProjection(int x, int y, int viewWidth, int viewHeight, int width, int height) {
+    glViewport(x, y, viewWidth, viewHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), static_cast<double>(0.1f), 100.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+
+}  // namespace
+
+void resizeViewport(int width, int height) {
+    if (height == 0) height = 1;
+    setViewportAndProjection(0, 0, width, height, width, height);
 }
 
 ViewportRect letterbox(int width, int height, int pictureWidth, int pictureHeight) {
@@ -178,16 +187,10 @@ ViewportRect letterbox(int width, int height, int pictureWidth, int pictureHeigh
 void letterboxViewport(int width, int height) {
     const ViewportRect r = letterbox(width, height, screenWidth, screenHeight);
     if (r.width <= 0 || r.height <= 0) {
-        resizeViewport(screenWidth, screenHeight);
+        resizeViewport(screenWidth, screenHeight);  // no surface size known
         return;
     }
-    glViewport(r.x, r.y, r.width, r.height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(screenWidth) / static_cast<double>(screenHeight),
-                   static_cast<double>(0.1f), 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setViewportAndProjection(r.x, r.y, r.width, r.height, screenWidth, screenHeight);
 }
 
 bool applyBaseGLState() {

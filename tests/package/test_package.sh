@@ -71,7 +71,10 @@ if [ ! -x "$root/usr/bin/apt-get" ]; then
     { tail -20 "$root.debootstrap.log"; fail "debootstrap failed"; }
   rm -f "$root.debootstrap.log"
   # The same suites as this machine (the package was built against them).
-  [ -f /etc/apt/sources.list.d/debian.sources ] && cp /etc/apt/sources.list.d/debian.sources "$root/etc/apt/sources.list.d/"
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    cp /etc/apt/sources.list.d/debian.sources "$root/etc/apt/sources.list.d/"
+    rm -f "$root/etc/apt/sources.list"
+  fi
 fi
 mount -t proc proc "$root/proc"
 cp "$deb" "$root/tmp/"

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "support/gldouble/gl_double.h"
@@ -105,6 +106,34 @@ TEST_F(WindowTest, SizeChangeSetsTheViewport) {
     handleWindowEvent(event(EventType::Resized, 0, 800, 600));
     EXPECT_EQ(gldouble::viewport(), (std::array<GLint, 4>{0, 0, 800, 600}));
     EXPECT_EQ(gldouble::calls()[3].args[1], 800.0 / 600.0);
+}
+
+// The picture keeps its shape on any surface: the largest 16:9 rectangle,
+// centred, bars on the two other sides.
+TEST_F(WindowTest, LetterboxKeepsThePictureAt16By9Centred) {
+    struct Case {
+        int width, height;
+        ViewportRect expected;
+    };
+    const Case cases[] = {
+        {1280, 720, {0, 0, 1280, 720}},   {1920, 1200, {0, 60, 1920, 1080}}, {1024, 768, {0, 96, 1024, 576}},
+        {2560, 1080, {320, 0, 1920, 1080}}, {1366, 768, {0, 0, 1365, 768}},  {720, 1280, {0, 437, 720, 405}},
+        {0, 768, {0, 0, 0, 0}},           {1024, 0, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        ViewportRect r = letterbox(c.width, c.height, 1280, 720);
+        EXPECT_EQ((std::array<int, 4>{r.x, r.y, r.width, r.height}),
+                  (std::array<int, 4>{c.expected.x, c.expected.y, c.expected.width, c.expected.height}));
+    }
+    gldouble::reset();
+    letterboxViewport(1920, 1200);
+    EXPECT_EQ(gldouble::viewport(), (std::array<GLint, 4>{0, 60, 1920, 1080}));
+    EXPECT_EQ(gldouble::calls()[3].args[1], 1280.0 / 720.0);  // the picture's aspect, not the screen's
+}
+
+TEST_F(WindowTest, AWindowTakenAwayEndsTheLoopAsAFailure) {
+    EXPECT_EQ(handleWindowEvent(event(EventType::WindowLost)), WindowAction::WindowLost);
 }
 
 TEST_F(WindowTest, BaseStateIsTheDemosFixedState) {

@@ -138,7 +138,13 @@ TEST_P(BrokenData, NoCrashNoHangAndEitherANormalRunOrOneLineNamingTheFile) {
     if (expectedOutcome(c) == Outcome::FailsNamingFile) {
         EXPECT_EQ(run.exitCode, 1) << run.err.substr(0, 2000);
         ASSERT_EQ(lines.size(), 1u) << run.err.substr(0, 2000);
-        EXPECT_EQ(lines[0].rfind("tarnwick: " + c.file + ": ", 0), 0u) << lines[0];
+        if (c.file == "data/musik/musik.mp3" && c.damage == Damage::Missing) {
+            // Without the music ./data is no data folder: the search names
+            // every place it looked, this one first.
+            EXPECT_EQ(lines[0].rfind("tarnwick: no data found: looked for " + c.file + ", ", 0), 0u) << lines[0];
+        } else {
+            EXPECT_EQ(lines[0].rfind("tarnwick: " + c.file + ": ", 0), 0u) << lines[0];
+        }
         if (c.damage == Damage::HugePicture) {
             EXPECT_NE(lines[0].find("30000 x 30000"), std::string::npos) << lines[0];
         }

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <csignal>
+
 #include "common/loadstatus.h"
 #include "music/musicsync.h"
 #include "platform/audio.h"
@@ -58,6 +60,9 @@ bool renderFrameWithDelta(double deltaMs) {
 
 int runDemo(const DemoOptions& options) {
     platform::catchInterrupts();
+    // A message to a stderr that nobody reads any more must not end the run
+    // (nor turn its exit status into a signal).
+    std::signal(SIGPIPE, SIG_IGN);
     if (options.windowed) isFullscreen = false;
     startRow = options.startRow;
     if (!openWindow()) return 1;

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -148,25 +149,30 @@ int main(int argc, char** argv) {
     const int fps = o.settings.fps;
 
     // Which frames are kept (written or timed), and how far to render.
+    const int lastRow = count > 0 ? frameRow(capture, count - 1) : 0;
+    auto neverDrawn = [&](const std::string& rows) {
+        closeCapture(capture);
+        return fail(rows + " never drawn: the music ends the demo after row " + std::to_string(lastRow));
+    };
     std::int64_t first = firstFrameAtRow(capture, count, o.fromRow);
     std::int64_t end = firstFrameAtRow(capture, count, o.toRow + 1);
     std::vector<std::int64_t> shotFrames;
     if (o.mode == CaptureMode::Shots) {
-        const int lastRow = count > 0 ? frameRow(capture, count - 1) : 0;
         end = 0;
         for (int row : o.shotRows) {
             std::int64_t k = firstFrameAtRow(capture, count, row);
-            if (k >= count) {
-                closeCapture(capture);
-                return fail("row " + std::to_string(row) + " is never drawn: the music ends the demo after row " +
-                            std::to_string(lastRow));
-            }
+            if (k >= count) return neverDrawn("row " + std::to_string(row) + " is");
             shotFrames.push_back(k);
             end = std::max(end, k + 1);
         }
     } else if (first >= end) {
         closeCapture(capture);
         return fail("no frame is drawn from row " + std::to_string(o.fromRow) + " to row " + std::to_string(o.toRow));
+    } else if (o.toRowGiven && lastRow < o.toRow) {
+        return neverDrawn("rows " + std::to_string(lastRow + 1) + " to " + std::to_string(o.toRow) + " are");
+    } else if (lastRow < lastDemoRow) {
+        std::fprintf(stderr, "tarnwick-capture: the music ends the demo after row %d, before row %d\n", lastRow,
+                     lastDemoRow);
     }
 
     VideoEncoder encoder;
@@ -182,13 +188,17 @@ int main(int argc, char** argv) {
     std::vector<SceneTimes> times(scheduleRangeCount);
     double timedMs = 0;
     std::int64_t kept = 0;
-    std::vector<unsigned char> pixels;  // one readback buffer for the whole run
+    std::vector<unsigned char> pixels;  // the frame being read back
+    // Frames are written while the next ones are drawn, two at most waiting.
+    FrameWriter writer(2, platform::interruptRequested);
+    const std::function<bool()> stopping = [&writer] { return writer.stopping(); };
     Progress progress(end);
     int status = 0;
+    bool interrupted = false;
     for (std::int64_t k = 0; k < end; ++k) {
         if (platform::interruptRequested()) {
+            interrupted = true;
             why = "interrupted at frame " + std::to_string(k);
-            status = 1;
             break;
         }
         const int row = frameRow(capture, k);
@@ -207,38 +217,78 @@ int main(int argc, char** argv) {
             }
         } else if (keep) {
             readFrame(capture, pixels);
-            bool ok = true;
+            FrameWriter::Job job;
             if (o.mode == CaptureMode::Video) {
-                ok = writeVideoFrame(encoder, pixels, why);
+                job = [&encoder, &stopping](const std::vector<unsigned char>& p, std::string& w) {
+                    return writeVideoFrame(encoder, p, stopping, w);
+                };
             } else if (o.mode == CaptureMode::Frames) {
                 char name[32];
                 std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(k));
-                ok = writePng(o.framesDir + name, pixels, o.settings.width, o.settings.height, why);
-                if (!ok) why = o.framesDir + name + ": " + why;
+                job = [path = o.framesDir + name, &o](const std::vector<unsigned char>& p, std::string& w) {
+                    if (writePng(path, p, o.settings.width, o.settings.height, w)) return true;
+                    w = path + ": " + w;
+                    return false;
+                };
             } else {
-                for (std::size_t i = 0; i < shotFrames.size() && ok; ++i) {
+                std::vector<std::string> paths;
+                for (std::size_t i = 0; i < shotFrames.size(); ++i) {
                     if (shotFrames[i] != k) continue;
                     std::string text = o.shotText[i];
                     while (text.size() < 3) text = "0" + text;
-                    const std::string path = o.outDir + "/row_" + text + ".png";
-                    ok = writePng(path, pixels, o.settings.width, o.settings.height, why);
-                    if (!ok) why = path + ": " + why;
-                    std::printf("%s: frame %lld, music row %d\n", path.c_str(), static_cast<long long>(k), row);
+                    paths.push_back(o.outDir + "/row_" + text + ".png");
                 }
+                // Each shot's line is printed once its file is whole.
+                job = [paths, &o, k, row](const std::vector<unsigned char>& p, std::string& w) {
+                    for (const std::string& path : paths) {
+                        if (!writePng(path, p, o.settings.width, o.settings.height, w)) {
+                            w = path + ": " + w;
+                            return false;
+                        }
+                        std::printf("%s: frame %lld, music row %d\n", path.c_str(), static_cast<long long>(k), row);
+                        std::fflush(stdout);
+                    }
+                    return true;
+                };
             }
-            if (!ok) {
-                status = 1;
-                break;
-            }
+            if (!writer.push(pixels, std::move(job))) break;  // a write failed, or an interrupt
             ++kept;
         }
         progress.update(k + 1, row);
     }
 
-    std::string videoWhy;
-    if (o.mode == CaptureMode::Video && !finishVideo(encoder, videoWhy) && status == 0) {
-        why = o.videoFile + ": " + videoWhy;
+    // A failed write or an interrupt ends the loop early; either way the
+    // frames queued by then are written or given up before anything is said.
+    if (!interrupted && !writer.finish()) {
+        why = writer.failure() == "stopped" ? "interrupted at frame " + std::to_string(capture.nextFrame)
+              : o.mode == CaptureMode::Video ? o.videoFile + ": " + writer.failure()
+                                              : writer.failure();
         status = 1;
+    } else if (interrupted || platform::interruptRequested()) {
+        if (!interrupted) why = "interrupted at frame " + std::to_string(capture.nextFrame);
+        status = 1;
+    } else if (o.mode == CaptureMode::Video) {
+        std::string videoWhy;
+        if (!finishVideo(encoder, platform::interruptRequested, videoWhy)) {
+            why = videoWhy == "stopped" ? "interrupted while ffmpeg finished the video" : o.videoFile + ": " + videoWhy;
+            status = 1;
+        }
+    }
+    if (status != 0) {
+        writer.cancel();
+        writer.finish();
+        // What a failed run leaves: no unfinished video; frames and shots
+        // are each whole, and the message says how many there are.
+        if (o.mode == CaptureMode::Video) {
+            abortVideo(encoder);
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(o.videoFile, ec) && std::filesystem::remove(o.videoFile, ec)) {
+                why += "; the unfinished " + o.videoFile + " is removed";
+            }
+        } else if (o.mode == CaptureMode::Frames || o.mode == CaptureMode::Shots) {
+            why += "; " + std::to_string(writer.written()) + (o.mode == CaptureMode::Frames ? " whole frames" : " whole shots") +
+                   " written before it are kept in " + (o.mode == CaptureMode::Frames ? o.framesDir : o.outDir);
+        }
     }
     closeCapture(capture);
     char summary[160];

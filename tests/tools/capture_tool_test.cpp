@@ -201,9 +201,15 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"renderer\":\"[^\"]+\""))) << run.out;
     EXPECT_NE(run.out.find("\"size\":\"160x90\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"texturesMs\":"), std::string::npos) << run.out;
+    // The yardstick, drawn among the frames, and each scene's times as
+    // ratios to it.
+    EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"yardstick\":\\{\"boxes\":8320,\"frames\":[1-9]")))
+        << run.out;
+    EXPECT_NE(run.out.find("\"meanRatio\":"), std::string::npos) << run.out;
+    const std::string scenes = run.out.substr(run.out.find("\"scenes\":"));
     int ranges = 0, frames = 0;
     std::regex entry("\"frames\":([0-9]+)");
-    for (auto it = std::sregex_iterator(run.out.begin(), run.out.end(), entry); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(scenes.begin(), scenes.end(), entry); it != std::sregex_iterator(); ++it) {
         ++ranges;
         frames += std::stoi((*it)[1]);
     }
@@ -214,6 +220,7 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     RunResult table = capture({"--fps", "30", "--size", "160x90", "--bench"}, fast->path());
     ASSERT_EQ(table.exitCode, 0) << table.err;
     EXPECT_NE(table.out.find("closing wheels   608-751"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("mean x"), std::string::npos) << table.out;
 }
 
 // The faults of a capture that fails part-way, one case each.

@@ -20,6 +20,7 @@
 #include "scenes/schedule.h"
 #include "shell/capture.h"
 #include "shell/startup.h"
+#include "yardstick.h"
 
 namespace {
 
@@ -53,9 +54,19 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(index, values.size() - 1)];
 }
 
+double mean(const std::vector<double>& values) {
+    double sum = 0;
+    for (double v : values) sum += v;
+    return values.empty() ? 0 : sum / static_cast<double>(values.size());
+}
+
+// A time as a multiple of the yardstick's.
+double ratio(double ms, double yardstickMs) { return yardstickMs > 0 ? ms / yardstickMs : 0; }
+
 void printBench(const CaptureOptions& o, const std::string& renderer, const std::vector<SceneTimes>& times,
-                std::int64_t frames, double totalMs) {
+                const std::vector<double>& yardstick, std::int64_t frames, double totalMs) {
     const double fps = totalMs > 0 ? static_cast<double>(frames) * 1000.0 / totalMs : 0;
+    const double yardMean = mean(yardstick), yardP95 = percentile(yardstick, 0.95);
     if (o.json) {
         std::string out = "{\"renderer\":" + quoted(renderer);
         out += ",\"size\":\"" + std::to_string(o.settings.width) + "x" + std::to_string(o.settings.height) + "\"";
@@ -63,17 +74,21 @@ void printBench(const CaptureOptions& o, const std::string& renderer, const std:
         out += ",\"startup\":{\"texturesMs\":" + formatNumber(startupTimes.texturesMs) +
                ",\"musicMs\":" + formatNumber(startupTimes.musicMs) + ",\"syncMs\":" + formatNumber(startupTimes.syncMs) +
                "}";
+        out += ",\"yardstick\":{\"boxes\":" + std::to_string(yardstickBoxes) +
+               ",\"frames\":" + std::to_string(yardstick.size()) + ",\"meanMs\":" + formatNumber(yardMean) +
+               ",\"p95Ms\":" + formatNumber(yardP95) + "}";
         out += ",\"scenes\":[";
         for (int i = 0; i < scheduleRangeCount; ++i) {
             const std::vector<double>& ms = times[i].ms;
-            double mean = 0;
-            for (double m : ms) mean += m / static_cast<double>(ms.size());
+            const double p95 = percentile(ms, 0.95);
             out += std::string(i ? "," : "") + "{\"name\":" + quoted(scheduleRanges[i].name) +
                    ",\"firstRow\":" + std::to_string(scheduleRanges[i].firstRow) +
                    ",\"lastRow\":" + std::to_string(scheduleRanges[i].lastRow) +
-                   ",\"frames\":" + std::to_string(ms.size()) + ",\"meanMs\":" + formatNumber(mean) +
-                   ",\"p95Ms\":" + formatNumber(percentile(ms, 0.95)) +
-                   ",\"maxMs\":" + formatNumber(ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end())) + "}";
+                   ",\"frames\":" + std::to_string(ms.size()) + ",\"meanMs\":" + formatNumber(mean(ms)) +
+                   ",\"p95Ms\":" + formatNumber(p95) +
+                   ",\"maxMs\":" + formatNumber(ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end())) +
+                   ",\"meanRatio\":" + formatNumber(ratio(mean(ms), yardMean)) +
+                   ",\"p95Ratio\":" + formatNumber(ratio(p95, yardP95)) + "}";
         }
         out += "],\"framesPerSecond\":" + formatNumber(fps) + "}\n";
         std::fputs(out.c_str(), stdout);
@@ -84,19 +99,26 @@ void printBench(const CaptureOptions& o, const std::string& renderer, const std:
                 o.settings.fps);
     std::printf("start-up   textures %.1f ms, music %.1f ms, sync %.1f ms\n", startupTimes.texturesMs,
                 startupTimes.musicMs, startupTimes.syncMs);
-    std::printf("\n%-16s %-9s %7s %9s %9s %9s\n", "scene", "rows", "frames", "mean ms", "p95 ms", "max ms");
+    std::printf("yardstick  %d textured boxes in immediate mode, drawn %zu times among the frames:\n"
+                "           mean %.2f ms, p95 %.2f ms; the ratios below are to these\n",
+                yardstickBoxes, yardstick.size(), yardMean, yardP95);
+    std::printf("\n%-16s %-9s %7s %9s %9s %9s %8s %8s\n", "scene", "rows", "frames", "mean ms", "p95 ms", "max ms",
+                "mean x", "p95 x");
     for (int i = 0; i < scheduleRangeCount; ++i) {
         const std::vector<double>& ms = times[i].ms;
-        double mean = 0;
-        for (double m : ms) mean += m / static_cast<double>(ms.size());
+        const double p95 = percentile(ms, 0.95);
         char rows[24];
         std::snprintf(rows, sizeof rows, "%d-%d", scheduleRanges[i].firstRow, scheduleRanges[i].lastRow);
-        std::printf("%-16s %-9s %7zu %9.2f %9.2f %9.2f\n", scheduleRanges[i].name, rows, ms.size(), mean,
-                    percentile(ms, 0.95), ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()));
+        std::printf("%-16s %-9s %7zu %9.2f %9.2f %9.2f %8.2f %8.2f\n", scheduleRanges[i].name, rows, ms.size(),
+                    mean(ms), p95, ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()),
+                    ratio(mean(ms), yardMean), ratio(p95, yardP95));
     }
     std::printf("\n%lld frames drawn in %.1f s of drawing: %.1f frames per second\n", static_cast<long long>(frames),
                 totalMs / 1000.0, fps);
 }
+
+// One yardstick frame among this many of the demo's: 118 in a whole run.
+constexpr std::int64_t yardstickEvery = 48;
 
 double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
@@ -186,6 +208,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<SceneTimes> times(scheduleRangeCount);
+    std::vector<double> yardstick;  // ms per yardstick frame
     double timedMs = 0;
     std::int64_t kept = 0;
     std::vector<unsigned char> pixels;  // the frame being read back
@@ -214,6 +237,14 @@ int main(int argc, char** argv) {
                 times[scheduleRangeOf(row)].ms.push_back(ms);
                 timedMs += ms;
                 ++kept;
+            }
+            // Spread over the run, so that the yardstick meets the same
+            // load from elsewhere on the machine as the scenes do.
+            if (k % yardstickEvery == yardstickEvery / 2) {
+                start = std::chrono::steady_clock::now();
+                drawYardstickFrame();
+                glFinish();
+                yardstick.push_back(msBetween(start, std::chrono::steady_clock::now()));
             }
         } else if (keep) {
             readFrame(capture, pixels);
@@ -298,7 +329,7 @@ int main(int argc, char** argv) {
                   progress.seconds() > 0 ? static_cast<double>(end) / progress.seconds() : 0.0);
     progress.finish(status == 0 ? summary : why);
     if (status != 0) return status;
-    if (o.mode == CaptureMode::Bench) printBench(o, renderer, times, kept, timedMs);
+    if (o.mode == CaptureMode::Bench) printBench(o, renderer, times, yardstick, kept, timedMs);
     if (o.mode == CaptureMode::Video) std::printf("%s\n", o.videoFile.c_str());
     return 0;
 }

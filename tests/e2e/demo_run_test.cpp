@@ -97,15 +97,9 @@ TEST(DemoRun, ShippedDemoPlaysToTheEndByItself) {
 }
 
 // Headless, nothing paces the frames but the drawing itself; the frames in
-// flight stay bounded, so memory stays near that of a windowed run. Under
-// AddressSanitizer freed memory is held back (up to 256 MiB) and every block
-// carries guard bytes, so the bound there is wider.
+// flight stay bounded, so memory stays near that of a windowed run.
 TEST(DemoRun, HeadlessRunOfTheShippedDemoKeepsItsMemoryFlat) {
-#ifdef __SANITIZE_ADDRESS__
-    constexpr long boundKb = 700 * 1024;
-#else
-    constexpr long boundKb = 200 * 1024;
-#endif
+    constexpr long boundKb = testsupport::peakMemoryBoundKb(200, 700);
     auto run = testsupport::runDemo(testsupport::sourceDir(), 110, 8.0);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -275,11 +275,7 @@ TEST_F(CaptureTool, AnInterruptEndsAVideoWhoseEncoderTakesNothing) {
 // Frames that are not read back (all before the last shot) must not queue
 // up: unbounded, this run took about 300 MB, bounded about 130 MB.
 TEST_F(CaptureTool, MemoryStaysBoundedBeforeALateShot) {
-#ifdef __SANITIZE_ADDRESS__
-    constexpr long boundKb = 700 * 1024;
-#else
-    constexpr long boundKb = 220 * 1024;
-#endif
+    constexpr long boundKb = testsupport::peakMemoryBoundKb(220, 700);
     RunResult run = capture({"--fps", "150", "--shot", "753", "--out", out.path()}, fast->path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_LT(run.maxRssKb, boundKb) << "peak resident memory in KiB";

@@ -234,6 +234,9 @@ bool faceShows(const CreditsFieldState& s, Side side, int c, int r, float x, flo
     return true;
 }
 
+// The field goes to GL in four parts.
+constexpr int columnsPerFlush = 26;
+
 // The same picture in one block: the cube positions are worked out here
 // rather than by a matrix push per cube, and only the faces that can show
 // are sent.
@@ -242,8 +245,18 @@ void drawFieldBatched(CreditsFieldState& s, float progress) {
     for (int c = 0; c < creditColumns; ++c)
         for (int r = 0; r < creditRows; ++r)
             if (isLit(s, c, r)) liftCell(s, c, r, progress);
+    // Every vertex of a cube has the cube's colour, so flat shading gives the
+    // same picture and spares the rasteriser interpolating it.
+    glShadeModel(GL_FLAT);
     glBegin(GL_QUADS);
     for (int c = 0; c < creditColumns; ++c) {
+        // Each part of the field goes to GL as soon as it is sent: a GL that
+        // draws on threads of its own draws it while the next part is sent.
+        if (c > 0 && c % columnsPerFlush == 0) {
+            glEnd();
+            glFlush();
+            glBegin(GL_QUADS);
+        }
         const float x = 0.1f * static_cast<float>(c);
         for (int r = 0; r < creditRows; ++r) {
             if (isLit(s, c, r)) {
@@ -265,6 +278,7 @@ void drawFieldBatched(CreditsFieldState& s, float progress) {
         }
     }
     glEnd();
+    glShadeModel(GL_SMOOTH);  // as every other scene expects it
     // Leave what the cube-by-cube drawing leaves: the last box's normal and
     // texture coordinate, and the column steps on the matrix.
     glNormal3f(-1.0f, 0.0f, 0.0f);

@@ -21,7 +21,7 @@ struct CreditsFieldState {
     float textMask[creditMaskColumns][creditRows] = {};  // 1 under a pixel of the current line
 
     // True draws every cube on its own with all six faces, each inside its own
-    // matrix push. False (the demo) draws the same picture in one batch,
+    // matrix push. False (the demo) draws the same picture in four batches,
     // leaving out the faces that are turned away from the eye or lie against a
     // neighbour of the same height.
     bool drawEveryFace = false;

@@ -14,6 +14,9 @@
 
 namespace {
 
+// The most frames submitted to GL and not yet finished.
+constexpr std::int64_t framesInFlight = 2;
+
 void placeMusic(const Capture& capture, std::int64_t k) {
     audio::setPosition(musicSync.stream, audio::secondsToBytes(musicSync.stream, frameSeconds(capture, k)));
 }
@@ -78,7 +81,12 @@ std::int64_t frameCount(const Capture& capture) {
 bool drawNextFrame(Capture& capture) {
     placeMusic(capture, capture.nextFrame);
     ++capture.nextFrame;
-    return renderFrameWithDelta(1000.0 / capture.settings.fps);
+    const bool more = renderFrameWithDelta(1000.0 / capture.settings.fps);
+    // Frames that are neither presented nor read back would otherwise queue
+    // in the GL implementation without limit (gigabytes before a late shot).
+    glFlush();
+    if (capture.nextFrame % framesInFlight == 0) glFinish();
+    return more;
 }
 
 void readFrame(const Capture& capture, std::vector<unsigned char>& pixels) {

@@ -35,7 +35,8 @@ int frameRow(const Capture& capture, std::int64_t k);
 std::int64_t frameCount(const Capture& capture);
 
 // Draws frame `nextFrame` into the back buffer and moves on. False when the
-// demo ended on it (that frame is not one to keep).
+// demo ended on it (that frame is not one to keep). At most two frames are
+// ever waiting in GL to be drawn, whether or not they are read back.
 bool drawNextFrame(Capture& capture);
 
 // The back buffer as RGB bytes, rows from the bottom up as GL gives them;

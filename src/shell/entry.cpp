@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -61,6 +62,9 @@ bool renderFrameWithDelta(double deltaMs) {
 
 int runDemo(const DemoOptions& options) {
     platform::catchInterrupts();
+    // A message to a stderr that nobody reads any more must not end the run
+    // (nor turn its exit status into a signal).
+    std::signal(SIGPIPE, SIG_IGN);
     std::string failure;
     if (!chooseDataFolder(options.dataDir, failure)) {
         std::fprintf(stderr, "tarnwick: %s\n", failure.c_str());

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -95,20 +97,44 @@ TEST(DemoRun, ShippedDemoPlaysToTheEndByItself) {
 }
 
 // Headless, nothing paces the frames but the drawing itself; the frames in
-// flight stay bounded, so memory stays near that of a windowed run. Under
-// AddressSanitizer freed memory is held back (up to 256 MiB) and every block
-// carries guard bytes, so the bound there is wider.
+// flight stay bounded, so memory stays near that of a windowed run.
 TEST(DemoRun, HeadlessRunOfTheShippedDemoKeepsItsMemoryFlat) {
-#ifdef __SANITIZE_ADDRESS__
-    constexpr long boundKb = 700 * 1024;
-#else
-    constexpr long boundKb = 200 * 1024;
-#endif
+    constexpr long boundKb = testsupport::peakMemoryBoundKb(200, 700);
     auto run = testsupport::runDemo(testsupport::sourceDir(), 110, 8.0);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_GT(run.maxRssKb, 0);
     EXPECT_LT(run.maxRssKb, boundKb) << "peak resident memory in KiB";
+}
+
+// Whether the failure message can be delivered or not, the exit status says
+// what happened: a missing picture with stderr on a pipe whose reader has
+// gone (SIGPIPE at its default, as a shell leaves it) still exits with 1.
+TEST(DemoRun, AFailureExitsWithOneWhenNobodyReadsStderr) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::makeDemoData(dir.path(), {5.0, 3000.0, true}));
+    std::filesystem::remove(dir.file("data/Grafik/bak.png"));
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    const std::string demo = testsupport::demoExecutable();
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGPIPE, SIG_DFL);
+        dup2(fds[1], 2);
+        if (chdir(dir.path().c_str()) != 0) _exit(126);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        execl(demo.c_str(), demo.c_str(), "--windowed", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 }  // namespace

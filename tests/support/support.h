@@ -61,4 +61,16 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string pngDeclaring(std::uint32_t width, std::uint32_t height);
 std::string readFile(const std::string& path);
 
+// A bound on a program's peak memory in KiB: `plainMb` MiB, or `sanitizedMb`
+// under AddressSanitizer, whose guard bytes and quarantine of freed memory
+// (up to 256 MiB) weigh on every run; the normal build is the real check.
+constexpr long peakMemoryBoundKb(long plainMb, long sanitizedMb) {
+#ifdef __SANITIZE_ADDRESS__
+    return sanitizedMb * 1024;
+#else
+    (void)sanitizedMb;
+    return plainMb * 1024;
+#endif
+}
+
 }  // namespace testsupport

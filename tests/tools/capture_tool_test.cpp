@@ -1,6 +1,8 @@
 // tarnwick-capture run as a user runs it, on data made at test time.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -62,6 +64,11 @@ TEST_F(CaptureTool, UsageErrorsExitWithTwoBeforeRendering) {
         {"--bench", "--from-row", "300", "--to-row", "200"},
         {"--bench", "--frames", "x"},
         {"--frames", "x", "--json"},
+        {"--shot", " 5", "--out", "x"},
+        {"--shot", "+5", "--out", "x"},
+        {"--bench", "--fps", "+60"},
+        {"--size", "1281x720", "--video", "x.mp4"},
+        {"--size", "1280x721", "--video", "x.mp4"},
     };
     for (const auto& args : bad) {
         std::string line;
@@ -194,9 +201,15 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"renderer\":\"[^\"]+\""))) << run.out;
     EXPECT_NE(run.out.find("\"size\":\"160x90\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"texturesMs\":"), std::string::npos) << run.out;
+    // The yardstick, drawn among the frames, and each scene's times as
+    // ratios to it.
+    EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"yardstick\":\\{\"boxes\":8320,\"frames\":[1-9]")))
+        << run.out;
+    EXPECT_NE(run.out.find("\"meanRatio\":"), std::string::npos) << run.out;
+    const std::string scenes = run.out.substr(run.out.find("\"scenes\":"));
     int ranges = 0, frames = 0;
     std::regex entry("\"frames\":([0-9]+)");
-    for (auto it = std::sregex_iterator(run.out.begin(), run.out.end(), entry); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(scenes.begin(), scenes.end(), entry); it != std::sregex_iterator(); ++it) {
         ++ranges;
         frames += std::stoi((*it)[1]);
     }
@@ -207,6 +220,65 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     RunResult table = capture({"--fps", "30", "--size", "160x90", "--bench"}, fast->path());
     ASSERT_EQ(table.exitCode, 0) << table.err;
     EXPECT_NE(table.out.find("closing wheels   608-751"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("mean x"), std::string::npos) << table.out;
+}
+
+// The faults of a capture that fails part-way, one case each.
+TEST_F(CaptureTool, AShotThatCannotBeWrittenFailsWithoutALineOrALeftover) {
+    // A folder where the second shot goes: the first is written whole and
+    // reported, the second is neither reported nor left half-written.
+    std::filesystem::create_directory(out.file("row_030.png"));
+    RunResult run = capture({"--size", "160x90", "--shot", "7,30", "--out", out.path()}, slow->path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("row_007.png: frame"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("row_030.png"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(out.file("row_030.png")), std::string::npos) << run.err;
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
+        ++entries;
+        EXPECT_TRUE(entry.path().filename() == "row_007.png" || entry.path().filename() == "row_030.png")
+            << entry.path();
+    }
+    EXPECT_EQ(entries, 2);
+}
+
+TEST_F(CaptureTool, RowsPastTheEndOfTheMusicAreAFailureInEveryMode) {
+    // 10 s of music at 120 bpm end the demo after row 79.
+    const std::vector<std::vector<std::string>> cases = {
+        {"--frames", out.path(), "--from-row", "10", "--to-row", "300"},
+        {"--bench", "--to-row", "300"},
+        {"--shot", "300", "--out", out.path()},
+    };
+    for (auto args : cases) {
+        SCOPED_TRACE(args[0]);
+        args.insert(args.end(), {"--size", "160x90"});
+        RunResult run = capture(args, slow->path());
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("never drawn: the music ends the demo after row 79"), std::string::npos) << run.err;
+        EXPECT_TRUE(std::filesystem::is_empty(out.path()));
+    }
+}
+
+TEST_F(CaptureTool, AnInterruptEndsAVideoWhoseEncoderTakesNothing) {
+    if (!testsupport::haveCommand("ffmpeg")) GTEST_SKIP() << "no ffmpeg";
+    // ffmpeg waits for a reader of the FIFO and so stops taking frames; the
+    // pipe to it fills after a few frames of this size.
+    const std::string fifo = out.file("nobody-reads.mp4");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::string> argv = {captureTool(), "--size", "640x360", "--fps", "30", "--video", fifo};
+    RunResult run = testsupport::runProgram(argv, fast->path(), {}, 120, 4.0);
+    EXPECT_FALSE(run.timedOut) << "SIGINT was not heard while the encoder blocked";
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
+}
+
+// Frames that are not read back (all before the last shot) must not queue
+// up: unbounded, this run took about 300 MB, bounded about 130 MB.
+TEST_F(CaptureTool, MemoryStaysBoundedBeforeALateShot) {
+    constexpr long boundKb = testsupport::peakMemoryBoundKb(220, 700);
+    RunResult run = capture({"--fps", "150", "--shot", "753", "--out", out.path()}, fast->path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_LT(run.maxRssKb, boundKb) << "peak resident memory in KiB";
 }
 
 }  // namespace

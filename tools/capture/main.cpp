@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "scenes/schedule.h"
 #include "shell/capture.h"
 #include "shell/startup.h"
+#include "yardstick.h"
 
 namespace {
 
@@ -53,9 +55,19 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(index, values.size() - 1)];
 }
 
+double mean(const std::vector<double>& values) {
+    double sum = 0;
+    for (double v : values) sum += v;
+    return values.empty() ? 0 : sum / static_cast<double>(values.size());
+}
+
+// A time as a multiple of the yardstick's.
+double ratio(double ms, double yardstickMs) { return yardstickMs > 0 ? ms / yardstickMs : 0; }
+
 void printBench(const CaptureOptions& o, const std::string& renderer, const std::vector<SceneTimes>& times,
-                std::int64_t frames, double totalMs) {
+                const std::vector<double>& yardstick, std::int64_t frames, double totalMs) {
     const double fps = totalMs > 0 ? static_cast<double>(frames) * 1000.0 / totalMs : 0;
+    const double yardMean = mean(yardstick), yardP95 = percentile(yardstick, 0.95);
     if (o.json) {
         std::string out = "{\"renderer\":" + quoted(renderer);
         out += ",\"size\":\"" + std::to_string(o.settings.width) + "x" + std::to_string(o.settings.height) + "\"";
@@ -63,17 +75,21 @@ void printBench(const CaptureOptions& o, const std::string& renderer, const std:
         out += ",\"startup\":{\"texturesMs\":" + formatNumber(startupTimes.texturesMs) +
                ",\"musicMs\":" + formatNumber(startupTimes.musicMs) + ",\"syncMs\":" + formatNumber(startupTimes.syncMs) +
                "}";
+        out += ",\"yardstick\":{\"boxes\":" + std::to_string(yardstickBoxes) +
+               ",\"frames\":" + std::to_string(yardstick.size()) + ",\"meanMs\":" + formatNumber(yardMean) +
+               ",\"p95Ms\":" + formatNumber(yardP95) + "}";
         out += ",\"scenes\":[";
         for (int i = 0; i < scheduleRangeCount; ++i) {
             const std::vector<double>& ms = times[i].ms;
-            double mean = 0;
-            for (double m : ms) mean += m / static_cast<double>(ms.size());
+            const double p95 = percentile(ms, 0.95);
             out += std::string(i ? "," : "") + "{\"name\":" + quoted(scheduleRanges[i].name) +
                    ",\"firstRow\":" + std::to_string(scheduleRanges[i].firstRow) +
                    ",\"lastRow\":" + std::to_string(scheduleRanges[i].lastRow) +
-                   ",\"frames\":" + std::to_string(ms.size()) + ",\"meanMs\":" + formatNumber(mean) +
-                   ",\"p95Ms\":" + formatNumber(percentile(ms, 0.95)) +
-                   ",\"maxMs\":" + formatNumber(ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end())) + "}";
+                   ",\"frames\":" + std::to_string(ms.size()) + ",\"meanMs\":" + formatNumber(mean(ms)) +
+                   ",\"p95Ms\":" + formatNumber(p95) +
+                   ",\"maxMs\":" + formatNumber(ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end())) +
+                   ",\"meanRatio\":" + formatNumber(ratio(mean(ms), yardMean)) +
+                   ",\"p95Ratio\":" + formatNumber(ratio(p95, yardP95)) + "}";
         }
         out += "],\"framesPerSecond\":" + formatNumber(fps) + "}\n";
         std::fputs(out.c_str(), stdout);
@@ -84,19 +100,26 @@ void printBench(const CaptureOptions& o, const std::string& renderer, const std:
                 o.settings.fps);
     std::printf("start-up   textures %.1f ms, music %.1f ms, sync %.1f ms\n", startupTimes.texturesMs,
                 startupTimes.musicMs, startupTimes.syncMs);
-    std::printf("\n%-16s %-9s %7s %9s %9s %9s\n", "scene", "rows", "frames", "mean ms", "p95 ms", "max ms");
+    std::printf("yardstick  %d textured boxes in immediate mode, drawn %zu times among the frames:\n"
+                "           mean %.2f ms, p95 %.2f ms; the ratios below are to these\n",
+                yardstickBoxes, yardstick.size(), yardMean, yardP95);
+    std::printf("\n%-16s %-9s %7s %9s %9s %9s %8s %8s\n", "scene", "rows", "frames", "mean ms", "p95 ms", "max ms",
+                "mean x", "p95 x");
     for (int i = 0; i < scheduleRangeCount; ++i) {
         const std::vector<double>& ms = times[i].ms;
-        double mean = 0;
-        for (double m : ms) mean += m / static_cast<double>(ms.size());
+        const double p95 = percentile(ms, 0.95);
         char rows[24];
         std::snprintf(rows, sizeof rows, "%d-%d", scheduleRanges[i].firstRow, scheduleRanges[i].lastRow);
-        std::printf("%-16s %-9s %7zu %9.2f %9.2f %9.2f\n", scheduleRanges[i].name, rows, ms.size(), mean,
-                    percentile(ms, 0.95), ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()));
+        std::printf("%-16s %-9s %7zu %9.2f %9.2f %9.2f %8.2f %8.2f\n", scheduleRanges[i].name, rows, ms.size(),
+                    mean(ms), p95, ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()),
+                    ratio(mean(ms), yardMean), ratio(p95, yardP95));
     }
     std::printf("\n%lld frames drawn in %.1f s of drawing: %.1f frames per second\n", static_cast<long long>(frames),
                 totalMs / 1000.0, fps);
 }
+
+// One yardstick frame among this many of the demo's: 118 in a whole run.
+constexpr std::int64_t yardstickEvery = 48;
 
 double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
@@ -146,25 +169,30 @@ int main(int argc, char** argv) {
     const int fps = o.settings.fps;
 
     // Which frames are kept (written or timed), and how far to render.
+    const int lastRow = count > 0 ? frameRow(capture, count - 1) : 0;
+    auto neverDrawn = [&](const std::string& rows) {
+        closeCapture(capture);
+        return fail(rows + " never drawn: the music ends the demo after row " + std::to_string(lastRow));
+    };
     std::int64_t first = firstFrameAtRow(capture, count, o.fromRow);
     std::int64_t end = firstFrameAtRow(capture, count, o.toRow + 1);
     std::vector<std::int64_t> shotFrames;
     if (o.mode == CaptureMode::Shots) {
-        const int lastRow = count > 0 ? frameRow(capture, count - 1) : 0;
         end = 0;
         for (int row : o.shotRows) {
             std::int64_t k = firstFrameAtRow(capture, count, row);
-            if (k >= count) {
-                closeCapture(capture);
-                return fail("row " + std::to_string(row) + " is never drawn: the music ends the demo after row " +
-                            std::to_string(lastRow));
-            }
+            if (k >= count) return neverDrawn("row " + std::to_string(row) + " is");
             shotFrames.push_back(k);
             end = std::max(end, k + 1);
         }
     } else if (first >= end) {
         closeCapture(capture);
         return fail("no frame is drawn from row " + std::to_string(o.fromRow) + " to row " + std::to_string(o.toRow));
+    } else if (o.toRowGiven && lastRow < o.toRow) {
+        return neverDrawn("rows " + std::to_string(lastRow + 1) + " to " + std::to_string(o.toRow) + " are");
+    } else if (lastRow < lastDemoRow) {
+        std::fprintf(stderr, "tarnwick-capture: the music ends the demo after row %d, before row %d\n", lastRow,
+                     lastDemoRow);
     }
 
     VideoEncoder encoder;
@@ -178,15 +206,20 @@ int main(int argc, char** argv) {
     }
 
     std::vector<SceneTimes> times(scheduleRangeCount);
+    std::vector<double> yardstick;  // ms per yardstick frame
     double timedMs = 0;
     std::int64_t kept = 0;
-    std::vector<unsigned char> pixels;  // one readback buffer for the whole run
+    std::vector<unsigned char> pixels;  // the frame being read back
+    // Frames are written while the next ones are drawn, two at most waiting.
+    FrameWriter writer(2, platform::interruptRequested);
+    const std::function<bool()> stopping = [&writer] { return writer.stopping(); };
     Progress progress(end);
     int status = 0;
+    bool interrupted = false;
     for (std::int64_t k = 0; k < end; ++k) {
         if (platform::interruptRequested()) {
+            interrupted = true;
             why = "interrupted at frame " + std::to_string(k);
-            status = 1;
             break;
         }
         const int row = frameRow(capture, k);
@@ -203,40 +236,88 @@ int main(int argc, char** argv) {
                 timedMs += ms;
                 ++kept;
             }
+            // Spread over the run, so that the yardstick meets the same
+            // load from elsewhere on the machine as the scenes do.
+            if (k % yardstickEvery == yardstickEvery / 2) {
+                start = std::chrono::steady_clock::now();
+                drawYardstickFrame();
+                glFinish();
+                yardstick.push_back(msBetween(start, std::chrono::steady_clock::now()));
+            }
         } else if (keep) {
             readFrame(capture, pixels);
-            bool ok = true;
+            FrameWriter::Job job;
             if (o.mode == CaptureMode::Video) {
-                ok = writeVideoFrame(encoder, pixels, why);
+                job = [&encoder, &stopping](const std::vector<unsigned char>& p, std::string& w) {
+                    return writeVideoFrame(encoder, p, stopping, w);
+                };
             } else if (o.mode == CaptureMode::Frames) {
                 char name[32];
                 std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(k));
-                ok = writePng(o.framesDir + name, pixels, o.settings.width, o.settings.height, why);
-                if (!ok) why = o.framesDir + name + ": " + why;
+                job = [path = o.framesDir + name, &o](const std::vector<unsigned char>& p, std::string& w) {
+                    if (writePng(path, p, o.settings.width, o.settings.height, w)) return true;
+                    w = path + ": " + w;
+                    return false;
+                };
             } else {
-                for (std::size_t i = 0; i < shotFrames.size() && ok; ++i) {
+                std::vector<std::string> paths;
+                for (std::size_t i = 0; i < shotFrames.size(); ++i) {
                     if (shotFrames[i] != k) continue;
                     std::string text = o.shotText[i];
                     while (text.size() < 3) text = "0" + text;
-                    const std::string path = o.outDir + "/row_" + text + ".png";
-                    ok = writePng(path, pixels, o.settings.width, o.settings.height, why);
-                    if (!ok) why = path + ": " + why;
-                    std::printf("%s: frame %lld, music row %d\n", path.c_str(), static_cast<long long>(k), row);
+                    paths.push_back(o.outDir + "/row_" + text + ".png");
                 }
+                // Each shot's line is printed once its file is whole.
+                job = [paths, &o, k, row](const std::vector<unsigned char>& p, std::string& w) {
+                    for (const std::string& path : paths) {
+                        if (!writePng(path, p, o.settings.width, o.settings.height, w)) {
+                            w = path + ": " + w;
+                            return false;
+                        }
+                        std::printf("%s: frame %lld, music row %d\n", path.c_str(), static_cast<long long>(k), row);
+                        std::fflush(stdout);
+                    }
+                    return true;
+                };
             }
-            if (!ok) {
-                status = 1;
-                break;
-            }
+            if (!writer.push(pixels, std::move(job))) break;  // a write failed, or an interrupt
             ++kept;
         }
         progress.update(k + 1, row);
     }
 
-    std::string videoWhy;
-    if (o.mode == CaptureMode::Video && !finishVideo(encoder, videoWhy) && status == 0) {
-        why = o.videoFile + ": " + videoWhy;
+    // A failed write or an interrupt ends the loop early; either way the
+    // frames queued by then are written or given up before anything is said.
+    if (!interrupted && !writer.finish()) {
+        why = writer.failure() == "stopped" ? "interrupted at frame " + std::to_string(capture.nextFrame)
+              : o.mode == CaptureMode::Video ? o.videoFile + ": " + writer.failure()
+                                              : writer.failure();
         status = 1;
+    } else if (interrupted || platform::interruptRequested()) {
+        if (!interrupted) why = "interrupted at frame " + std::to_string(capture.nextFrame);
+        status = 1;
+    } else if (o.mode == CaptureMode::Video) {
+        std::string videoWhy;
+        if (!finishVideo(encoder, platform::interruptRequested, videoWhy)) {
+            why = videoWhy == "stopped" ? "interrupted while ffmpeg finished the video" : o.videoFile + ": " + videoWhy;
+            status = 1;
+        }
+    }
+    if (status != 0) {
+        writer.cancel();
+        writer.finish();
+        // What a failed run leaves: no unfinished video; frames and shots
+        // are each whole, and the message says how many there are.
+        if (o.mode == CaptureMode::Video) {
+            abortVideo(encoder);
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(o.videoFile, ec) && std::filesystem::remove(o.videoFile, ec)) {
+                why += "; the unfinished " + o.videoFile + " is removed";
+            }
+        } else if (o.mode == CaptureMode::Frames || o.mode == CaptureMode::Shots) {
+            why += "; " + std::to_string(writer.written()) + (o.mode == CaptureMode::Frames ? " whole frames" : " whole shots") +
+                   " written before it are kept in " + (o.mode == CaptureMode::Frames ? o.framesDir : o.outDir);
+        }
     }
     closeCapture(capture);
     char summary[160];
@@ -246,7 +327,7 @@ int main(int argc, char** argv) {
                   progress.seconds() > 0 ? static_cast<double>(end) / progress.seconds() : 0.0);
     progress.finish(status == 0 ? summary : why);
     if (status != 0) return status;
-    if (o.mode == CaptureMode::Bench) printBench(o, renderer, times, kept, timedMs);
+    if (o.mode == CaptureMode::Bench) printBench(o, renderer, times, yardstick, kept, timedMs);
     if (o.mode == CaptureMode::Video) std::printf("%s\n", o.videoFile.c_str());
     return 0;
 }

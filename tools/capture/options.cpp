@@ -22,7 +22,8 @@ const char* const captureUsage =
     "  --from-row R      write (or time) only frames from music row R on (default 0)\n"
     "  --to-row R        ... up to and including row R (default 753, the last row drawn)\n"
     "  --frames DIR      every frame as DIR/frame_NNNNNN.png (N: the frame number)\n"
-    "  --video FILE      an H.264 video with the music (AAC), encoded by ffmpeg\n"
+    "  --video FILE      an H.264 video with the music (AAC), encoded by ffmpeg;\n"
+    "                    the size must be even both ways\n"
     "  --shot ROWS --out DIR\n"
     "                    for each row, the first frame at or after it as DIR/row_RRR.png\n"
     "  --bench           draw every frame without writing and print the time per scene\n"
@@ -31,13 +32,17 @@ const char* const captureUsage =
     "\n"
     "Every run starts at frame 0, since the scenes build on every frame before;\n"
     "the rows only choose which frames are written. Rendering always runs to the\n"
-    "last frame needed. Exit status: 0 done, 1 a data or output failure, 2 a\n"
-    "usage error.\n";
+    "last frame needed; a --to-row past the end of the music is a failure. Output\n"
+    "of a failed or interrupted run: a video is removed, frames and shots already\n"
+    "written are whole files and are kept. Exit status: 0 done, 1 a data or\n"
+    "output failure or an interrupt, 2 a usage error.\n";
 
 namespace {
 
+// Plain decimal digits only: strtol alone would also take leading blanks and
+// a sign, and the text of a row becomes part of a file name.
 bool parseInt(const std::string& text, long low, long high, long& value) {
-    if (text.empty()) return false;
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
     errno = 0;
     char* end = nullptr;
     long v = std::strtol(text.c_str(), &end, 10);
@@ -108,6 +113,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             if (!value(v) || !parseRow(v, arg, arg == "--from-row" ? options.fromRow : options.toRow, error)) {
                 return false;
             }
+            if (arg == "--to-row") options.toRowGiven = true;
         } else if (arg == "--frames") {
             if (!setMode(options, CaptureMode::Frames, error) || !value(options.framesDir)) return false;
         } else if (arg == "--video") {
@@ -150,6 +156,13 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     }
     if (options.json && options.mode != CaptureMode::Bench) {
         error = "--json goes with --bench";
+        return false;
+    }
+    // H.264 with 4:2:0 colour halves both sides; ffmpeg would refuse an odd
+    // one only after every frame had been rendered.
+    if (options.mode == CaptureMode::Video && (options.settings.width % 2 || options.settings.height % 2)) {
+        error = "--video needs an even width and height (H.264 with 4:2:0 colour), not " +
+                std::to_string(options.settings.width) + "x" + std::to_string(options.settings.height);
         return false;
     }
     if (options.fromRow > options.toRow) {

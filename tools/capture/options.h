@@ -12,6 +12,7 @@ struct CaptureOptions {
     CaptureSettings settings;
     int fromRow = 0;
     int toRow = 753;
+    bool toRowGiven = false;  // false: to the end of the demo, wherever the music ends it
     CaptureMode mode = CaptureMode::None;
     std::string framesDir;             // --frames
     std::string videoFile;             // --video

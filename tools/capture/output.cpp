@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <lodepng.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,10 +31,17 @@ bool writePng(const std::string& path, const std::vector<unsigned char>& bottomU
         std::free(png);
         return false;
     }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    // Beside the file, so that the rename stays within one file system.
+    const std::filesystem::path target(path);
+    const std::string part = (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+    std::FILE* f = std::fopen(part.c_str(), "wb");
     bool ok = f && std::fwrite(png, 1, size, f) == size;
     if (f && std::fclose(f) != 0) ok = false;
-    if (!ok) why = std::strerror(errno);
+    if (ok && std::rename(part.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        why = std::strerror(errno);
+        std::remove(part.c_str());
+    }
     std::free(png);
     return ok;
 }
@@ -89,7 +98,9 @@ bool startVideo(const VideoJob& job, VideoEncoder& encoder, std::string& why) {
         // the music from the first frame's position, as long as the frames
         "-ss", start, "-t", length, "-i", job.music,
         "-map", "0:v:0", "-map", "1:a:0", "-vf", "vflip",
-        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+        // superfast at CRF 19 costs a quarter less CPU than veryfast at 18 and
+        // comes out closer to the frames (SSIM and PSNR) in a larger file.
+        "-c:v", "libx264", "-preset", "superfast", "-crf", "19", "-pix_fmt", "yuv420p",
         "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", job.output};
     int fds[2];
     if (::pipe(fds) != 0) {
@@ -117,37 +128,173 @@ bool startVideo(const VideoJob& job, VideoEncoder& encoder, std::string& why) {
     close(fds[0]);
     // A larger pipe lets ffmpeg take a whole frame while the next one renders.
     fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    // Writes that never block: a full pipe is waited on with poll, so that a
+    // stop request is seen while ffmpeg takes nothing.
+    fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
+    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
     encoder.pid = pid;
     encoder.pipe = fds[1];
     return true;
 }
 
-bool writeVideoFrame(VideoEncoder& encoder, const std::vector<unsigned char>& bottomUp, std::string& why) {
+bool writeVideoFrame(VideoEncoder& encoder, const std::vector<unsigned char>& bottomUp,
+                     const std::function<bool()>& stop, std::string& why) {
     std::size_t done = 0;
     while (done < bottomUp.size()) {
         ssize_t n = write(encoder.pipe, bottomUp.data() + done, bottomUp.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            why = n < 0 && errno == EPIPE ? "ffmpeg stopped taking frames" : std::strerror(errno);
-            return false;
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
         }
-        done += static_cast<std::size_t>(n);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            if (stop()) {
+                why = "stopped";
+                return false;
+            }
+            pollfd ready{encoder.pipe, POLLOUT, 0};
+            poll(&ready, 1, 50);
+            continue;
+        }
+        why = n < 0 && errno == EPIPE ? "ffmpeg stopped taking frames" : std::strerror(errno);
+        return false;
     }
     return true;
 }
 
-bool finishVideo(VideoEncoder& encoder, std::string& why) {
+namespace {
+
+// Waits for ffmpeg up to `ms` milliseconds (for ever when negative, asking
+// `stop` every 50 ms). True once it has ended, with its status.
+bool waitForEncoder(VideoEncoder& encoder, int ms, const std::function<bool()>& stop, int& status) {
+    for (int waited = 0; ms < 0 || waited < ms; waited += 50) {
+        pid_t done = waitpid(encoder.pid, &status, WNOHANG);
+        if (done == encoder.pid || (done < 0 && errno != EINTR)) {
+            encoder.pid = -1;
+            return true;
+        }
+        if (stop && stop()) return false;
+        usleep(50 * 1000);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool finishVideo(VideoEncoder& encoder, const std::function<bool()>& stop, std::string& why) {
     if (encoder.pipe >= 0) close(encoder.pipe);
     encoder.pipe = -1;
     if (encoder.pid < 0) return true;
     int status = 0;
-    while (waitpid(encoder.pid, &status, 0) < 0 && errno == EINTR) {
+    if (!waitForEncoder(encoder, -1, stop, status)) {
+        abortVideo(encoder);
+        why = "stopped";
+        return false;
     }
-    encoder.pid = -1;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
     why = WIFEXITED(status) ? "ffmpeg failed with exit status " + std::to_string(WEXITSTATUS(status))
                             : "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
     return false;
+}
+
+void abortVideo(VideoEncoder& encoder) {
+    if (encoder.pipe >= 0) close(encoder.pipe);
+    encoder.pipe = -1;
+    if (encoder.pid < 0) return;
+    int status = 0;
+    kill(encoder.pid, SIGTERM);
+    // ffmpeg blocked on its output ignores a polite request.
+    if (waitForEncoder(encoder, 2000, nullptr, status)) return;
+    kill(encoder.pid, SIGKILL);
+    waitForEncoder(encoder, -1, nullptr, status);
+}
+
+FrameWriter::FrameWriter(std::size_t depth, std::function<bool()> interrupted)
+    : depth_(depth < 1 ? 1 : depth), interrupted_(std::move(interrupted)), thread_([this] { run(); }) {}
+
+FrameWriter::~FrameWriter() {
+    cancel();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+bool FrameWriter::push(std::vector<unsigned char>& pixels, Job job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        if (failed_ || cancelled_) return false;
+        if (queue_.size() + (busy_ ? 1 : 0) < depth_) break;
+        // Woken by the writer, or every 50 ms to look for an interrupt.
+        changed_.wait_for(lock, std::chrono::milliseconds(50));
+        if (interrupted_ && interrupted_()) return false;
+    }
+    queue_.push_back({std::move(pixels), std::move(job)});
+    if (spare_.empty()) {
+        pixels = {};
+    } else {
+        pixels = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    changed_.notify_all();
+    return true;
+}
+
+bool FrameWriter::finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+    return !failed_;
+}
+
+void FrameWriter::cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+    queue_.clear();
+    changed_.notify_all();
+}
+
+bool FrameWriter::stopping() const {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (cancelled_) return true;
+    }
+    return interrupted_ && interrupted_();
+}
+
+std::string FrameWriter::failure() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+}
+
+std::int64_t FrameWriter::written() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return written_;
+}
+
+void FrameWriter::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // closing, nothing left
+        Item item = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        std::string why;
+        const bool ok = item.job(item.pixels, why);
+        lock.lock();
+        busy_ = false;
+        if (ok) {
+            ++written_;
+        } else if (!failed_) {
+            failed_ = true;
+            failure_ = why;
+            queue_.clear();
+        }
+        spare_.push_back(std::move(item.pixels));
+        changed_.notify_all();
+    }
 }
 
 Progress::Progress(std::int64_t total)

@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Everything a fresh Debian 12 needs to build, run and test the demo.
 PACKAGES = g++ cmake pkg-config make python3 \
-  libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
+  libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgles2 \
   libmpg123-dev liblodepng-dev libgtest-dev \
   lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev \
   xvfb xdotool xfonts-base libx11-dev \

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/glbinding.h"
+
 namespace platform {
 namespace {
 
@@ -28,6 +30,9 @@ bool swapsArePaced = false;
 // Where no refresh paces the swaps, when the next one is due (steady clock,
 // nanoseconds; 0 before the first).
 std::int64_t nextSwapNs = 0;
+
+// Why the GL the program draws through refused the last context made.
+std::string glProblem;
 
 // Set by the X error handler: the window system refused a request, which for
 // this program means its window is gone (destroyed from outside).
@@ -152,7 +157,8 @@ bool setPixelFormat(int colourBits, int depthBits) {
     return SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel) == 0 &&
            SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0) == 0 &&
            SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits) == 0 &&
-           SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 && SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0;
+           SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 && SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0 &&
+           glbinding::requestContext();
 }
 
 namespace {
@@ -220,10 +226,22 @@ bool destroyWindow(Window* window) {
     return true;
 }
 
-GLContext createContext(Window* window) { return SDL_GL_CreateContext(sdl(window)); }
+GLContext createContext(Window* window) {
+    glProblem.clear();
+    SDL_GLContext context = SDL_GL_CreateContext(sdl(window));
+    if (context && !glbinding::contextMade(glProblem)) {
+        glbinding::contextGone();
+        SDL_GL_DeleteContext(context);
+        return nullptr;
+    }
+    return context;
+}
+
+const std::string& contextProblem() { return glProblem; }
 
 bool deleteContext(GLContext context) {
     if (!context) return false;
+    glbinding::contextGone();
     SDL_GL_DeleteContext(context);
     return true;
 }
@@ -367,6 +385,7 @@ void paceSwap(SDL_Window* window) {
 void swapBuffers(Window* window) {
     if (!window) return;
     if (!swapsArePaced) paceSwap(sdl(window));
+    glbinding::beforeSwap();
     SDL_GL_SwapWindow(sdl(window));
     // Without a refresh to wait for, a GL implementation may queue frames
     // without limit (memory grows and quitting waits for the queue).

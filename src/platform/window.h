@@ -14,7 +14,8 @@
 //   CreateWindowEx / DestroyWindow        createWindow/destroyWindow  OpenGL window; fullscreen or at (x, y)
 //   pixel format (RGBA, 16-bit depth,     setPixelFormat          SDL GL attributes before the window
 //     double buffer)
-//   wglCreateContext / wglDeleteContext   createContext/deleteContext  yes
+//   wglCreateContext / wglDeleteContext   createContext/deleteContext  yes; the context is the kind
+//                                                                  the linked GL needs (glbinding.h)
 //   wglMakeCurrent                        makeCurrent / releaseCurrent  yes
 //   ShowWindow / SetForeground / SetFocus showWindow              yes
 //   MessageBox (OK, Yes/No)               messageBox              SDL message box; text also on stderr;
@@ -90,7 +91,10 @@ Window* createWindow(const char* title, int x, int y, int width, int height, Win
 // The size of the window's drawing surface in pixels.
 void drawableSize(Window* window, int& width, int& height);
 bool destroyWindow(Window* window);
+// The context is made current. Null also when the GL the program draws
+// through cannot use it; contextProblem then says why (empty otherwise).
 GLContext createContext(Window* window);
+const std::string& contextProblem();
 bool deleteContext(GLContext context);
 bool makeCurrent(Window* window, GLContext context);
 bool releaseCurrent();

@@ -38,6 +38,7 @@ bool openCapture(const CaptureSettings& settings, Capture& capture, std::string&
     screenHeight = settings.height;
     if (!openWindow()) {
         why = "no offscreen OpenGL context could be made";
+        if (!platform::contextProblem().empty()) why += ": " + platform::contextProblem();
         return false;
     }
     capture.open = true;

@@ -1,0 +1,59 @@
+#pragma once
+// Our OpenGL 1.1 over OpenGL ES 2 (and so over WebGL 1): exactly the GL 1.1
+// and GLU calls the demo makes, defined here under their own names, so that
+// the demo's sources link against this in place of libGL.
+//
+//   GL 1.1 / GLU call                     here
+//   glMatrixMode, glLoadIdentity,         our own modelview and projection stacks
+//     glPushMatrix, glPopMatrix,          (32 deep, single precision as GL keeps
+//     glTranslatef, glRotatef,            them); every vertex leaves here already
+//     gluPerspective                      in clip coordinates
+//   glBegin(GL_QUADS), glEnd,             quads become two triangles each and go
+//     glVertex3f, glVertex3d              into one batch of triangles
+//   glColor3f, glColor4f, glTexCoord2f    the current colour (clamped per vertex,
+//                                         as GL does) and texture coordinate
+//   glNormal3f                            nothing: lighting is never on
+//   glEnable/glDisable(GL_TEXTURE_2D)     our own switch: one shader pair draws
+//                                         colour x texture (GL_MODULATE) or colour
+//   glEnable/glDisable(GL_BLEND, GL_DEPTH_TEST), glBlendFunc, glDepthFunc,
+//     glClear, glClearColor, glClearDepth, glViewport, glGenTextures,
+//     glBindTexture, glTexParameteri, glTexImage2D, glPixelStorei,
+//     glGetIntegerv, glGetString, glFinish
+//                                         ES 2's own calls
+//   glReadPixels                          read as RGBA (what ES 2 promises) and
+//                                         packed as asked (GL_RGB or GL_RGBA)
+//   glShadeModel, glHint                  nothing: ES 2 interpolates smoothly and
+//                                         with perspective, which is what the demo asks
+//
+// The batch is drawn before any call that changes how it would be drawn
+// (texturing, texture binding or contents, blending, depth test, viewport)
+// and before glClear, glReadPixels, glFinish and every buffer swap.
+// Matrix and colour changes never draw it: they act on the vertices as they
+// come.
+//
+// Implemented:
+//  [X] Every call listed above, with the arguments the demo passes
+//  [X] Textures whose sides are not powers of two clamp to their edges where
+//      the context cannot repeat them (WebGL 1); elsewhere they repeat, as in GL
+//  [ ] Other primitives than GL_QUADS, flat shading, lighting, texture
+//      environments other than GL_MODULATE, other GL calls: the demo makes none
+#include <string>
+
+namespace glsubset {
+
+// Looks up an OpenGL ES 2 entry point of the current context by name; null
+// when there is none.
+using LoadFunction = void* (*)(const char* name);
+
+// With a fresh ES 2 context current: loads its entry points through `load`,
+// builds the shader pair and the vertex buffer, and starts from GL's default
+// state. False, with the reason, when an entry point is missing or the shaders
+// do not build; GL calls then do nothing.
+bool start(LoadFunction load, std::string& why);
+// Draws what is batched.
+void flushBatch();
+// The context goes, and what start made goes with it. GL calls do nothing
+// until the next start.
+void stop();
+
+}  // namespace glsubset

@@ -36,6 +36,7 @@ namespace {
     F(void, Enable, (GLenum))                                                                              \
     F(void, EnableVertexAttribArray, (GLuint))                                                             \
     F(void, Finish, ())                                                                                    \
+    F(void, Flush, ())                                                                                     \
     F(void, GenBuffers, (GLsizei, GLuint*))                                                                \
     F(void, GenTextures, (GLsizei, GLuint*))                                                               \
     F(void, GetIntegerv, (GLenum, GLint*))                                                                 \
@@ -529,6 +530,11 @@ const GLubyte* glGetString(GLenum name) { return st().started ? st().es.GetStrin
 void glFinish() {
     glsubset::draw();
     if (st().started) st().es.Finish();
+}
+
+void glFlush() {
+    glsubset::draw();
+    if (st().started) st().es.Flush();
 }
 
 void glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, GLvoid* pixels) {

@@ -18,7 +18,7 @@
 //   glEnable/glDisable(GL_BLEND, GL_DEPTH_TEST), glBlendFunc, glDepthFunc,
 //     glClear, glClearColor, glClearDepth, glViewport, glGenTextures,
 //     glBindTexture, glTexParameteri, glTexImage2D, glPixelStorei,
-//     glGetIntegerv, glGetString, glFinish
+//     glGetIntegerv, glGetString, glFinish, glFlush
 //                                         ES 2's own calls
 //   glReadPixels                          read as RGBA (what ES 2 promises) and
 //                                         packed as asked (GL_RGB or GL_RGBA)
@@ -27,7 +27,7 @@
 //
 // The batch is drawn before any call that changes how it would be drawn
 // (texturing, texture binding or contents, blending, depth test, viewport)
-// and before glClear, glReadPixels, glFinish and every buffer swap.
+// and before glClear, glReadPixels, glFinish, glFlush and every buffer swap.
 // Matrix and colour changes never draw it: they act on the vertices as they
 // come.
 //

@@ -557,3 +557,45 @@ void glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format
         }
     }
 }
+
+namespace {
+
+// What glPushAttrib keeps: all of the state above that the calls here set.
+struct Attributes {
+    std::array<float, 4> colour;
+    bool texturing, blending, depthTest;
+    GLuint boundTexture;
+    GLenum blendSource, blendDestination, depthFunc, matrixMode;
+    std::array<GLint, 4> viewport;
+};
+
+std::vector<Attributes>& attributeStack() {
+    static std::vector<Attributes> stack;
+    return stack;
+}
+
+}  // namespace
+
+// Every attribute is kept whatever the mask: the tools ask for all of them.
+void glPushAttrib(GLbitfield) {
+    const glsubset::State& s = st();
+    if (attributeStack().size() >= 16) return;  // GL's minimum depth; deeper is an error there
+    attributeStack().push_back({s.colour, s.texturing, s.blending, s.depthTest, s.boundTexture, s.blendSource,
+                                s.blendDestination, s.depthFunc, s.matrixMode, s.viewport});
+}
+
+// Restored through the calls themselves, so that the batch is drawn first.
+void glPopAttrib() {
+    if (attributeStack().empty()) return;
+    const Attributes a = attributeStack().back();
+    attributeStack().pop_back();
+    (a.texturing ? glEnable : glDisable)(GL_TEXTURE_2D);
+    (a.blending ? glEnable : glDisable)(GL_BLEND);
+    (a.depthTest ? glEnable : glDisable)(GL_DEPTH_TEST);
+    glBindTexture(GL_TEXTURE_2D, a.boundTexture);
+    glBlendFunc(a.blendSource, a.blendDestination);
+    glDepthFunc(a.depthFunc);
+    glViewport(a.viewport[0], a.viewport[1], a.viewport[2], a.viewport[3]);
+    glMatrixMode(a.matrixMode);
+    glColor4f(a.colour[0], a.colour[1], a.colour[2], a.colour[3]);
+}

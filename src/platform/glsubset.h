@@ -22,6 +22,9 @@
 //                                         ES 2's own calls
 //   glReadPixels                          read as RGBA (what ES 2 promises) and
 //                                         packed as asked (GL_RGB or GL_RGBA)
+//   glPushAttrib, glPopAttrib             our own stack of all the state above
+//                                         (the capture tool's yardstick keeps the
+//                                         scenes' state with it)
 //   glShadeModel, glHint                  nothing: ES 2 interpolates smoothly and
 //                                         with perspective, which is what the demo asks
 //

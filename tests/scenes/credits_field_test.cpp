@@ -111,12 +111,12 @@ protected:
     void TearDown() override { bord2Texture.glName = 0; }
     void drawAtSeconds(double seconds) {
         music.setSeconds(seconds);
-        gldouble::reset();
+        gldouble::resetHostile(false);
         drawCreditsField();
     }
     void drawAtRow(int row) {
         music.setRow(row);
-        gldouble::reset();
+        gldouble::resetHostile(false);
         drawCreditsField();
     }
     // The mask the given line alone leaves.

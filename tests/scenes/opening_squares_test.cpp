@@ -33,7 +33,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::reset();
+        gldouble::resetHostile(true);
         drawOpeningSquares();
     }
     // The rectangles: every block but the last, which is the picture.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/demodata.h"
+#include "support/json.h"
 #include "support/support.h"
 
 namespace {
@@ -190,19 +191,20 @@ TEST_F(CaptureTool, VideoHasItsFramesAtItsRateAndMusicAsLongAsThePicture) {
 TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     RunResult run = capture({"--fps", "30", "--size", "160x90", "--bench", "--json"}, fast->path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    std::smatch m;
-    EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"renderer\":\"[^\"]+\""))) << run.out;
-    EXPECT_NE(run.out.find("\"size\":\"160x90\""), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\"texturesMs\":"), std::string::npos) << run.out;
-    int ranges = 0, frames = 0;
-    std::regex entry("\"frames\":([0-9]+)");
-    for (auto it = std::sregex_iterator(run.out.begin(), run.out.end(), entry); it != std::sregex_iterator(); ++it) {
-        ++ranges;
-        frames += std::stoi((*it)[1]);
-    }
-    EXPECT_EQ(ranges, 13);
+    testsupport::Json json;
+    std::string error;
+    ASSERT_TRUE(testsupport::parseJson(run.out, json, error)) << error << "\n" << run.out;
+    EXPECT_FALSE(json["renderer"].text.empty()) << run.out;
+    EXPECT_EQ(json["size"].text, "160x90");
+    EXPECT_EQ(json["startup"]["texturesMs"].kind, testsupport::Json::Number);
+    const auto& scenes = json["scenes"].items;
+    ASSERT_EQ(scenes.size(), 13u);
+    double frames = 0;
+    for (const auto& scene : scenes) frames += scene["frames"].number;
     EXPECT_EQ(frames, 114);
-    EXPECT_NE(run.out.find("{\"name\":\"credits field\",\"firstRow\":280,\"lastRow\":471,"), std::string::npos);
+    EXPECT_EQ(scenes[7]["name"].text, "credits field");
+    EXPECT_EQ(scenes[7]["firstRow"].number, 280);
+    EXPECT_EQ(scenes[7]["lastRow"].number, 471);
 
     RunResult table = capture({"--fps", "30", "--size", "160x90", "--bench"}, fast->path());
     ASSERT_EQ(table.exitCode, 0) << table.err;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench.h"
 #include "common/warnings.h"
 #include "music/musicsync.h"
 #include "options.h"
@@ -41,41 +42,12 @@ std::int64_t firstFrameAtRow(const Capture& capture, std::int64_t count, int row
     return lo;
 }
 
-struct SceneTimes {
-    std::vector<double> ms;
-};
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    std::size_t index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
 void printBench(const CaptureOptions& o, const std::string& renderer, const std::vector<SceneTimes>& times,
                 std::int64_t frames, double totalMs) {
     const double fps = totalMs > 0 ? static_cast<double>(frames) * 1000.0 / totalMs : 0;
     if (o.json) {
-        std::string out = "{\"renderer\":" + quoted(renderer);
-        out += ",\"size\":\"" + std::to_string(o.settings.width) + "x" + std::to_string(o.settings.height) + "\"";
-        out += ",\"fps\":" + std::to_string(o.settings.fps);
-        out += ",\"startup\":{\"texturesMs\":" + formatNumber(startupTimes.texturesMs) +
-               ",\"musicMs\":" + formatNumber(startupTimes.musicMs) + ",\"syncMs\":" + formatNumber(startupTimes.syncMs) +
-               "}";
-        out += ",\"scenes\":[";
-        for (int i = 0; i < scheduleRangeCount; ++i) {
-            const std::vector<double>& ms = times[i].ms;
-            double mean = 0;
-            for (double m : ms) mean += m / static_cast<double>(ms.size());
-            out += std::string(i ? "," : "") + "{\"name\":" + quoted(scheduleRanges[i].name) +
-                   ",\"firstRow\":" + std::to_string(scheduleRanges[i].firstRow) +
-                   ",\"lastRow\":" + std::to_string(scheduleRanges[i].lastRow) +
-                   ",\"frames\":" + std::to_string(ms.size()) + ",\"meanMs\":" + formatNumber(mean) +
-                   ",\"p95Ms\":" + formatNumber(percentile(ms, 0.95)) +
-                   ",\"maxMs\":" + formatNumber(ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end())) + "}";
-        }
-        out += "],\"framesPerSecond\":" + formatNumber(fps) + "}\n";
-        std::fputs(out.c_str(), stdout);
+        const BenchReport report{renderer, o.settings.width, o.settings.height, o.settings.fps, startupTimes, times, fps};
+        std::fputs(benchJson(report).c_str(), stdout);
         return;
     }
     std::printf("renderer   %s\n", renderer.c_str());

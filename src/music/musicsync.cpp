@@ -4,6 +4,7 @@
 
 #include "common/loadstatus.h"
 #include "common/saturate.h"
+#include "common/warnings.h"
 #include "sync/reader.h"
 
 MusicSync musicSync;
@@ -29,7 +30,7 @@ int initMusic(MusicSync& ms) {
     audio::initOutput(-1, 48000);
     openStream(musicPath, ms);
     if (ms.stream == 0) {
-        std::fprintf(stderr, "tarnwick: %s: %s\n", musicPath, audio::lastError().c_str());
+        loadMessages.push_back(std::string(musicPath) + ": " + audio::lastError());
         loadFailed = true;
         return 1;
     }
@@ -81,7 +82,10 @@ void loadSync(const std::string& path, char separator, MusicSync& ms, SyncWarnin
     ms.timeline = SyncTimeline{};
     ms.playback = SyncPlayback{};
     loadSync(path, separator, songLengthSeconds(ms), ms.file, ms.timeline, warnings ? warnings : &found);
-    printWarnings(stderr, "tarnwick", path, found);
+    for (const Warning& w : found) {
+        loadMessages.push_back(warningPlace(path, w.line) + ": " + w.message);
+        if (w.more > 0) loadMessages.push_back(path + ": " + moreWarningsText(w.more));
+    }
 }
 
 std::vector<const SyncValue*> advanceSync(MusicSync& ms) {

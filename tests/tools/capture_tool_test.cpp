@@ -188,6 +188,20 @@ TEST_F(CaptureTool, VideoHasItsFramesAtItsRateAndMusicAsLongAsThePicture) {
     }
 }
 
+TEST_F(CaptureTool, LoadProblemsAreReportedUnderItsOwnName) {
+    TempDir broken;
+    ASSERT_TRUE(testsupport::makeDemoData(broken.path(), {5.0, 3000.0, true}));
+    testsupport::writeFile(broken.file("data/Grafik/greet3.png"), "not a picture");
+    RunResult run = capture({"--fps", "30", "--size", "160x90", "--bench"}, broken.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("tarnwick-capture: data/Grafik/greet3.png: cannot load image: "), std::string::npos) << run.err;
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < run.err.size(); at = run.err.find('\n', at) + 1) {
+        EXPECT_EQ(run.err.compare(at, 18, "tarnwick-capture: "), 0) << run.err.substr(at);
+        if (++lines > 20 || run.err.find('\n', at) == std::string::npos) break;
+    }
+}
+
 TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     RunResult run = capture({"--fps", "30", "--size", "160x90", "--bench", "--json"}, fast->path());
     ASSERT_EQ(run.exitCode, 0) << run.err;

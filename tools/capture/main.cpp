@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench.h"
+#include "common/loadstatus.h"
 #include "common/warnings.h"
 #include "music/musicsync.h"
 #include "options.h"
@@ -114,7 +115,9 @@ int main(int argc, char** argv) {
     if (chdir(o.dataDir.c_str()) != 0) return fail(o.dataDir + ": cannot enter the folder");
 
     Capture capture;
-    if (!openCapture(o.settings, capture, why)) return fail(why);
+    const bool opened = openCapture(o.settings, capture, why);
+    printLoadMessages(stderr, "tarnwick-capture");
+    if (!opened) return fail(why);
     const std::string renderer = rendererName();
     const std::int64_t count = frameCount(capture);
     const int fps = o.settings.fps;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/json.h"
+#include "common/loadstatus.h"
 #include "common/warnings.h"
 #include "music/musicsync.h"
 #include "scenes/schedule.h"
@@ -203,6 +204,7 @@ int main(int argc, char** argv) {
         // which plays nothing.
         audio::selectClock(audio::Clock::Manual);
         audio::initOutput(-1, 48000);
+        printLoadMessages(stderr, "tarnwick-sync");
         MusicSync ms;
         openStream(music, ms);
         if (ms.stream == 0) {

@@ -14,10 +14,6 @@ ClosingWheelsState closingWheels;
 
 namespace {
 
-// Degrees to radians with this ten-digit pi, divide first: the rounding the
-// picture was made with.
-double radians(double degrees) { return degrees / 180.0 * 3.1415926535; }
-
 WheelRing makeRings() {
     WheelRing rings{};
     const double radius[2] = {1.0, 1.0 + 1.0 / 1.4};

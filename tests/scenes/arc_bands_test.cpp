@@ -153,7 +153,7 @@ TEST_F(ArcBandsTest, ArcStartsStraightUpAndRunsClockwise) {
 
 TEST_F(ArcBandsTest, GroupTurnsOnlyInsideItsWindows) {
     spinningArcBands.viewSpin = 40;
-    for (int row : {64, 125, 132, 133, 135, 163}) {
+    for (int row : {64, 125, 132, 133, 135, 163, 192}) {
         drawAt(row, 22);
         EXPECT_TRUE(groupTurns().empty()) << "row " << row;
         EXPECT_FLOAT_EQ(spinningArcBands.viewSpin, 40) << "row " << row;

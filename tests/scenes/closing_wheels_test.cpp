@@ -167,6 +167,40 @@ TEST_F(ClosingWheelsTest, WheelsTiltSpinAndSizeAsTabled) {
         }
 }
 
+TEST(DrawWheel, EverySegmentsFourBandsHaveTheTabledCorners) {
+    // A quarter spin, and segment 13 burst open by 0.3; (x, y) turns to (-y, x).
+    closingWheels = ClosingWheelsState{};
+    closingWheels.wheelSpin = 90;
+    closingWheels.segmentBurst[13] = 0.3;
+    gldouble::reset();
+    const double d = 0.42;
+    drawWheel(d);
+    ASSERT_EQ(gldouble::primitives().size(), size_t(quadsPerWheel));
+    EXPECT_EQ(gldouble::modelviewDepth(), 1u);
+    for (int k : {0, 13, 49}) {
+        const int next = (k + 1) % wheelSegments;
+        const double b = k == 13 ? 0.3 : 0;
+        auto ring = [](int i, int point, double z) {
+            const double radius = i == 0 ? 1 : 1 + 1 / 1.4, theta = point * 7.2 * M_PI / 180;
+            return Point{-std::cos(theta) * radius, std::sin(theta) * radius, z};
+        };
+        const Point axis0{0, 0, -b}, axis1{0, 0, b};
+        const Point corners[4][4] = {
+            {ring(0, k, -d - b), ring(0, next, -d - b), axis0, axis0},
+            {ring(0, k, -d - b), ring(1, k, -b), ring(1, next, -b), ring(0, next, -d - b)},
+            {ring(0, k, d + b), ring(1, k, b), ring(1, next, b), ring(0, next, d + b)},
+            {ring(0, k, d + b), ring(0, next, d + b), axis1, axis1},
+        };
+        for (int band = 0; band < 4; ++band) {
+            const auto& quad = gldouble::primitives()[size_t(band * wheelSegments + k)].vertices;
+            ASSERT_EQ(quad.size(), 4u);
+            for (int v = 0; v < 4; ++v)
+                EXPECT_LT(distance(at(quad[size_t(v)]), corners[band][v]), 1e-5)
+                    << "segment " << k << " band " << band + 1 << " corner " << v + 1;
+        }
+    }
+}
+
 TEST(WheelRing, TwoRingsOfFiftyPointsAFullTurn) {
     EXPECT_DOUBLE_EQ(wheelRing.point[0][0].x, 0.0);
     EXPECT_DOUBLE_EQ(wheelRing.point[0][0].y, 1.0);

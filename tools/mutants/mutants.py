@@ -3,11 +3,15 @@
 
 Each mutant changes one thing in one scene source: a number, an operator, two
 neighbouring arguments of a call swapped, or one GL state call deleted. The
-scene and image tests are rebuilt with it (in their own build folder, only
-those two targets) and run; a mutant is killed when a test fails, crashes or
+scene and image tests are rebuilt with it and run; a mutant is killed when a test fails, crashes or
 runs past the time limit, and survives when every test still passes. A mutant
-that does not compile is counted apart. The source file is put back after
-every mutant, also on Ctrl-C.
+that does not compile is counted apart.
+
+The faults go into a copy of the sources inside the run's own build folder
+(build-mutants/source, refreshed from the working tree at the start of every
+run), never into the working tree: work and builds there go on undisturbed,
+and an interrupted run leaves nothing behind. Only the two test targets are
+rebuilt, and a mutant's file is put back after it, also on Ctrl-C.
 
 Survivors that cannot change what is drawn are listed, with the reason, in
 equivalent.txt next to this script; they are reported but not counted against
@@ -16,7 +20,7 @@ the score.
     tools/mutants/mutants.py [--list] [--file F] [--only N,M] [--sample N] [--build-dir D]
 
 All faults together are far too many to build one by one on a small
-machine, so by default an evenly spread sample of 160 runs (--sample 0: all).
+machine, so by default an evenly spread sample of 170 runs (--sample 0: all).
 """
 import argparse
 import os
@@ -29,7 +33,6 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 HERE = os.path.dirname(os.path.abspath(__file__))
-SCENES = os.path.join(ROOT, "src", "scenes")
 TARGETS = ["scenes_tests", "image_tests"]
 # Code without drawing in it (the state record of the frame delta, the
 # texture set-up) is left out: the scene tests are not where its faults show.
@@ -85,6 +88,7 @@ class Mutant:
         self.path, self.start, self.end, self.replacement = path, start, end, replacement
         self.description = description
         self.line = src.count("\n", 0, start) + 1
+        self.column = start - src.rfind("\n", 0, start)
         self.original = src[start:end]
 
     def key(self):
@@ -164,6 +168,10 @@ def generate(path):
                 continue
             if tok.text == "*" and i + 1 < len(tokens) and tokens[i + 1].text in (")", ",", ">"):
                 continue
+            # A pointer declaration ("ArcBand* band = ...") is not a product.
+            if tok.text == "*" and i + 2 < len(tokens) and tokens[i + 1].kind == "ident" and \
+                    tokens[i + 2].text in ("=", ";") and prev.kind == "ident":
+                continue
             new = BINARY_SWAPS[tok.text]
             add(tok.start, tok.end, new, "%s -> %s" % (tok.text, new))
         elif tok.kind == "ident" and i + 1 < len(tokens) and tokens[i + 1].text == "(":
@@ -216,15 +224,36 @@ def run(cmd, timeout, cwd=None, env=None):
         raise
 
 
-def configure(build_dir):
+def refresh_copy(source):
+    """Copies the working tree's files (tracked and new, not ignored) into `source`, touching only changed ones."""
+    files = subprocess.check_output(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT).decode()
+    for rel in filter(None, files.split("\0")):
+        src, dst = os.path.join(ROOT, rel), os.path.join(source, rel)
+        if not os.path.isfile(src):
+            continue
+        with open(src, "rb") as f:
+            data = f.read()
+        if os.path.exists(dst):
+            with open(dst, "rb") as f:
+                if f.read() == data:
+                    continue
+        os.makedirs(os.path.dirname(dst), exist_ok=True)
+        with open(dst, "wb") as f:
+            f.write(data)
+        shutil.copymode(src, dst)
+
+
+def configure(build_dir, source):
     if os.path.exists(os.path.join(build_dir, "build.ninja")):
         return
     generator = ["-G", "Ninja"] if shutil.which("ninja") else []
     # No debug information and light optimisation: most of the time goes to
     # compiling and linking, little to the tests.
-    subprocess.check_call(["cmake", "-S", ROOT, "-B", build_dir] + generator +
+    # Test lists are read when the tests run, not after every link.
+    subprocess.check_call(["cmake", "-S", source, "-B", build_dir] + generator +
                           ["-DCMAKE_BUILD_TYPE=MutantCheck", "-DCMAKE_CXX_FLAGS_MUTANTCHECK=-O1",
-                           "-DCMAKE_C_FLAGS_MUTANTCHECK=-O1"], stdout=subprocess.DEVNULL)
+                           "-DCMAKE_C_FLAGS_MUTANTCHECK=-O1", "-DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST"],
+                          stdout=subprocess.DEVNULL)
 
 
 def build(build_dir, targets=TARGETS, timeout=600):
@@ -249,7 +278,7 @@ def test_one(build_dir, target, timeout, gtest_filter="*"):
     env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy")
     exe = os.path.join(build_dir, "tests", target)
     code, out = run([exe, "--gtest_fail_fast", "--gtest_brief=1", "--gtest_filter=" + gtest_filter], timeout,
-                    cwd=ROOT, env=env)
+                    cwd=os.path.join(build_dir, "source"), env=env)
     if code == 0:
         return True, ""
     failed = re.findall(r"\[  FAILED  \] (\S+)", out)
@@ -277,15 +306,19 @@ def main():
     parser.add_argument("--only", help="only these mutant numbers, comma-separated (as --list shows them)")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--timeout", type=float, default=120, help="seconds per test executable")
-    parser.add_argument("--sample", type=int, default=160,
+    parser.add_argument("--sample", type=int, default=170,
                         help="run this many mutants, every k-th of the full list (0: all of them)")
     args = parser.parse_args()
 
-    files = sorted(f for f in os.listdir(SCENES) if f.endswith(".cpp") and f not in SKIP_FILES)
+    args.build_dir = os.path.abspath(args.build_dir)
+    source = os.path.join(args.build_dir, "source")
+    refresh_copy(source)
+    scenes = os.path.join(source, "src", "scenes")
+    files = sorted(f for f in os.listdir(scenes) if f.endswith(".cpp") and f not in SKIP_FILES)
     if args.file:
         wanted = {os.path.basename(f) for f in args.file}
         files = [f for f in files if f in wanted]
-    mutants = [m for f in files for m in generate(os.path.join(SCENES, f))]
+    mutants = [m for f in files for m in generate(os.path.join(scenes, f))]
     numbered = list(enumerate(mutants, 1))
     # Every k-th mutant: the sample spreads over every file and every kind of
     # fault, and is the same on every run of the same sources.
@@ -297,14 +330,14 @@ def main():
         numbered = [(n, m) for n, m in numbered if n in chosen]
     if args.list:
         for n, m in numbered:
-            print("%4d %s:%d: %s" % (n, os.path.relpath(m.path, ROOT), m.line, m.description))
+            print("%4d %s:%d:%d: %s" % (n, os.path.relpath(m.path, source), m.line, m.column, m.description))
         print("%d mutants" % len(numbered))
         return 0
 
     # A termination request restores the sources like Ctrl-C does.
     signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
     equivalents = read_equivalents()
-    configure(args.build_dir)
+    configure(args.build_dir, source)
     built, ok, failed = test(args.build_dir, args.timeout)
     if not built or not ok:
         sys.stderr.write(failed + "\n")
@@ -336,7 +369,8 @@ def main():
             finally:
                 with open(m.path, "w") as f:
                     f.write(original)
-            print("%4d %s:%d: %s: %s" % (n, os.path.relpath(m.path, ROOT), m.line, m.description, result), flush=True)
+            print("%4d %s:%d:%d: %s: %s" % (n, os.path.relpath(m.path, source), m.line, m.column, m.description, result),
+                  flush=True)
     except KeyboardInterrupt:
         print("\nmutants: interrupted; the sources are as they were", flush=True)
     finally:
@@ -348,9 +382,9 @@ def main():
     minutes = (time.monotonic() - began) / 60
     print()
     for n, m in survived:
-        print("survived %4d %s:%d: %s" % (n, os.path.relpath(m.path, ROOT), m.line, m.description))
+        print("survived %4d %s:%d:%d: %s" % (n, os.path.relpath(m.path, source), m.line, m.column, m.description))
     for n, m in equivalent:
-        print("equivalent %4d %s:%d: %s -- %s" % (n, os.path.relpath(m.path, ROOT), m.line, m.description,
+        print("equivalent %4d %s:%d: %s -- %s" % (n, os.path.relpath(m.path, source), m.line, m.description,
                                                equivalents[m.key()]))
     score = 100.0 * len(killed) / counted if counted else 0.0
     print("mutants: %d killed, %d survived, %d equivalent (not counted), %d did not build; "

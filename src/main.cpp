@@ -19,10 +19,12 @@ void printUsage(FILE* out) {
                  "\n"
                  "  --windowed      run in a 1280x720 window instead of fullscreen\n"
                  "  --start-row R   start the music (and the schedule) at music row R, 0 to %d,\n"
-                 "                  to jump to a scene: 64 arc bands, 192 logo, 228 cubes,\n"
-                 "                  280 credits, 473 greetings, 608 wheels (default 0)\n"
+                 "                  to jump to a scene: %d arc bands, %d logo, %d cubes,\n"
+                 "                  %d credits, %d greetings, %d wheels (default 0)\n"
                  "  --help          show this text\n",
-                 lastDemoRow);
+                 lastDemoRow, sceneFirstRow(arcBandsRange), sceneFirstRow(logoTilesRange),
+                 sceneFirstRow(tumblingCubesRange), sceneFirstRow(creditsFieldRange), sceneFirstRow(greetingsRange),
+                 sceneFirstRow(closingWheelsRange));
 }
 
 }  // namespace

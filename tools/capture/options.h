@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "scenes/schedule.h"
 #include "shell/capture.h"
 
 enum class CaptureMode { None, Frames, Video, Shots, Bench };
@@ -11,7 +12,7 @@ struct CaptureOptions {
     std::string dataDir = ".";  // the folder that holds data/
     CaptureSettings settings;
     int fromRow = 0;
-    int toRow = 753;
+    int toRow = lastDemoRow;  // the last row drawn
     CaptureMode mode = CaptureMode::None;
     std::string framesDir;             // --frames
     std::string videoFile;             // --video

@@ -12,7 +12,7 @@ PACKAGES = g++ cmake pkg-config make python3 \
   lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev \
   xvfb xdotool xfonts-base libx11-dev
 
-.PHONY: all deps build demo test test-asan assets scenes bench clean
+.PHONY: all deps build demo test test-asan assets scenes bench mutants clean
 
 all: build
 
@@ -57,6 +57,12 @@ scenes: build
 # The time every scene takes to draw on this machine, at 1280x720 and 60 fps.
 bench: build
 	./$(BUILD_DIR)/tools/capture/tarnwick-capture --bench
+
+# Single-token faults planted in src/scenes, one at a time, each against the
+# scene and image tests (in build-mutants/); prints which ones survive. A
+# check of the tests themselves, not part of `make test`.
+mutants: deps
+	python3 tools/mutants/mutants.py
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR)

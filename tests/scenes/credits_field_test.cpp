@@ -208,13 +208,18 @@ TEST_P(CreditsFieldTest, EveryCreditLineShowsCyanAtItsStartRowAndPlace) {
         for (const Cell& cell : stamped(line))
             if (cell.first < creditColumns) want.insert(cell);
         drawAtRow(280 + line.start);
+        // Half a row in, the line has run half a row of its length; its cells
+        // stand lifted by 1.1 (1 - p), more towards the right.
+        const double beats = 70 + (line.start + 0.5) / 4, p = 0.5 / line.rows;
         std::set<Cell> lit;
-        for (const auto& [cell, top] : cubeTops())
-            if (isCyan(top)) lit.insert(cell);
+        for (const auto& [cell, top] : cubeTops()) {
+            if (!isCyan(top)) continue;
+            lit.insert(cell);
+            const double lift = 1.1 * (1 - p) * (0.25 + 0.75 * cell.first / 104.0);
+            EXPECT_NEAR(top.height, waveHeight(cell.first, cell.second, beats) + lift, 1e-4) << "line " << i;
+        }
         EXPECT_EQ(lit, want) << "line " << i;
-        // Half a row in, the line has run half a row of its length.
-        const float beats = 70.0f + (static_cast<float>(line.start) + 0.5f) / 4.0f;
-        EXPECT_NEAR(buildCreditsFrame(beats, 280 + line.start), 0.5 / line.rows, 1e-5) << "line " << i;
+        EXPECT_NEAR(buildCreditsFrame(float(beats), 280 + line.start), p, 1e-5) << "line " << i;
     }
 }
 
@@ -245,6 +250,14 @@ TEST_P(CreditsFieldTest, LitCellsTakeBackTheFieldColourInTheLastTenth) {
     EXPECT_GT(checked, 100);
 }
 
+TEST_P(CreditsFieldTest, AtExactlyNineTenthsTheLineIsStillCyan) {
+    // Beat 77.875: "VORPIN" (start 27, 5 rows) has run 4.5 rows, p = 0.9 exactly.
+    drawAtSeconds(77.875 / 2);
+    int lit = 0;
+    for (const auto& [cell, top] : cubeTops()) lit += isCyan(top);
+    EXPECT_EQ(size_t(lit), stamped(creditLines[3]).size());
+}
+
 TEST_P(CreditsFieldTest, AnExactRepeatLandsAtTheStartOfTheRepeat) {
     // Beat 106 is 144 rows in: a whole number of repeats past row 80, so the
     // first "DO" starts afresh (progress 0) rather than ending a round.
@@ -266,11 +279,12 @@ TEST_P(CreditsFieldTest, ColoursAreRingsDriftingWithTime) {
     drawAtSeconds(35.0);
     EXPECT_FLOAT_EQ(creditsField.plasmaTime, 50.0f);
     auto tops = cubeTops();
-    const int c = 90, r = 70;
-    const CubeTop& top = tops.at({c, r});
-    EXPECT_NEAR(top.r, 0.5 * std::sin(std::hypot(200.0 - c, 320.0 - r + 50.0 / 12) / 16), 1e-6);
-    EXPECT_NEAR(top.g, 0.5 * std::cos(std::hypot(200.0 - r, 320.0 - c + 50.0 / 10) / 16), 1e-6);
-    EXPECT_NEAR(top.b, 0.125 * std::sin(std::hypot(200.0 - r, 320.0 - c + 50.0 / 9) / 16), 1e-6);
+    for (auto [c, r] : {Cell{90, 70}, Cell{0, 0}, Cell{103, 0}, Cell{0, 79}}) {
+        const CubeTop& top = tops.at({c, r});
+        EXPECT_NEAR(top.r, 0.5 * std::sin(std::hypot(200.0 - c, 320.0 - r + 50.0 / 12) / 16), 1e-6) << c << "," << r;
+        EXPECT_NEAR(top.g, 0.5 * std::cos(std::hypot(200.0 - r, 320.0 - c + 50.0 / 10) / 16), 1e-6) << c << "," << r;
+        EXPECT_NEAR(top.b, 0.125 * std::sin(std::hypot(200.0 - r, 320.0 - c + 50.0 / 9) / 16), 1e-6) << c << "," << r;
+    }
 }
 
 TEST_P(CreditsFieldTest, FirstFrameStartsFromTheIdentityLaterOnesFromTheFramesMatrix) {

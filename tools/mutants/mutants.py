@@ -92,8 +92,15 @@ class Mutant:
         self.original = src[start:end]
 
     def key(self):
-        """Stable name for the list of equivalent mutants: file, the line's text, the change."""
+        """Stable name for the list of equivalent mutants: file, the change, the line's text."""
         return "%s | %s" % (os.path.basename(self.path), self.description)
+
+    def any_change_key(self):
+        """The same for every change on this line: "FILE | *  [LINE]"."""
+        return "%s | *  [%s]" % (os.path.basename(self.path), self.description.split("  [", 1)[1][:-1])
+
+    def equivalence(self, equivalents):
+        return equivalents.get(self.key()) or equivalents.get(self.any_change_key())
 
     def apply(self, src):
         return src[:self.start] + self.replacement + src[self.end:]
@@ -360,7 +367,7 @@ def main():
                 elif not ok:
                     killed.append((n, m))
                     result = "killed by " + failed
-                elif m.key() in equivalents:
+                elif m.equivalence(equivalents):
                     equivalent.append((n, m))
                     result = "survived, equivalent"
                 else:
@@ -385,7 +392,7 @@ def main():
         print("survived %4d %s:%d:%d: %s" % (n, os.path.relpath(m.path, source), m.line, m.column, m.description))
     for n, m in equivalent:
         print("equivalent %4d %s:%d: %s -- %s" % (n, os.path.relpath(m.path, source), m.line, m.description,
-                                               equivalents[m.key()]))
+                                               m.equivalence(equivalents)))
     score = 100.0 * len(killed) / counted if counted else 0.0
     print("mutants: %d killed, %d survived, %d equivalent (not counted), %d did not build; "
           "%.1f %% killed of %d, %.1f minutes" % (len(killed), len(survived), len(equivalent), len(stillborn), score,

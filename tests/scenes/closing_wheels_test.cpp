@@ -33,7 +33,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::resetHostile(false);
+        gldouble::resetHostile(false, false);
         drawClosingWheels();
     }
     static std::vector<gldouble::Primitive> withTexture(GLuint name) {

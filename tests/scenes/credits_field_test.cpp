@@ -113,12 +113,12 @@ protected:
     void TearDown() override { bord2Texture.glName = 0; }
     void drawAtSeconds(double seconds) {
         music.setSeconds(seconds);
-        gldouble::resetHostile(false);
+        gldouble::resetHostile(false, false);
         drawCreditsField();
     }
     void drawAtRow(int row) {
         music.setRow(row);
-        gldouble::resetHostile(false);
+        gldouble::resetHostile(false, false);
         drawCreditsField();
     }
     // The mask the given line alone leaves.

@@ -40,7 +40,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::resetHostile(true);
+        gldouble::resetHostile(true, false);
         drawGreetings();
     }
     // The greeting pictures of the last frame, first to last.
@@ -190,6 +190,7 @@ TEST_F(GreetingsTest, GlowLayersSendTheirTabledBands) {
         GlowBand& b = bands.back();
         if (c.name == "glTranslatef") b.depth = c.args[2];
         if (c.name == "glRotatef") b.spin = c.args[0], b.axis = {c.args[1], c.args[2], c.args[3]};
+        if (c.name == "glBegin") EXPECT_EQ(gldouble::primitives()[primitive].vertices[0].texture, 0u) << "untextured";
         if (c.name == "glBegin" && b.quads++ == 0) {
             const auto& v = gldouble::primitives()[primitive].vertices;  // (a', b', a), (a, b, a), (A, B, A), ...
             b.inner = std::hypot(v[1].objX, v[1].objY);

@@ -45,7 +45,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::resetHostile(true);
+        gldouble::resetHostile(true, false);
         drawLogoTiles();
     }
     testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 0.0f};

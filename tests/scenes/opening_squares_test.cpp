@@ -35,7 +35,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::resetHostile(true);
+        gldouble::resetHostile(true, false);
         drawOpeningSquares();
     }
     // The rectangles: every block but the last, which is the picture.

@@ -37,7 +37,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::resetHostile(false);
+        gldouble::resetHostile(false, false);
         drawTumblingCubes();
     }
     testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 0.0f};

@@ -155,8 +155,9 @@ def generate(path):
     for i, tok in enumerate(tokens):
         prev = tokens[i - 1] if i > 0 else None
         if tok.kind == "number":
-            # Array sizes in declarations would only fail to compile.
-            if prev is not None and prev.text == "[" and i >= 2 and tokens[i - 2].kind == "ident" and \
+            # Array sizes in declarations only fail to compile or leave room unused.
+            if prev is not None and prev.text == "[" and i >= 2 and tokens[i - 2].text in ("]",) + \
+                    tuple(t.text for t in tokens[i - 2:i - 1] if t.kind == "ident") and \
                     i + 2 < len(tokens) and tokens[i + 1].text == "]" and tokens[i + 2].text in ("=", ";", "["):
                 continue
             new = mutated_number(tok.text)

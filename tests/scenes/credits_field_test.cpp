@@ -319,6 +319,13 @@ TEST(CreditsStamp, WritesRightUpToTheMasksEdgesAndNeverPastThem) {
     creditsField = CreditsFieldState{};
     stampTextLine("L", creditMaskColumns - 3, creditRows - 8);
     EXPECT_EQ(creditsField.textMask[creditMaskColumns - 1][creditRows - 1], 1.0f);
+    // Its bottom bar from column 104 on reaches column 112, one past the mask:
+    // nothing is written there, and the state after the mask stays as it was.
+    creditsField = CreditsFieldState{};
+    creditsField.drawEveryFace = true;
+    stampTextLine("L", creditMaskColumns - 8, -2);
+    EXPECT_EQ(creditsField.textMask[creditMaskColumns - 1][0], 1.0f);
+    EXPECT_TRUE(creditsField.drawEveryFace);
 }
 
 TEST(CreditsBeats, CountFromTheSyncOffset) {

@@ -100,7 +100,12 @@ class Mutant:
         return "%s | *  [%s]" % (os.path.basename(self.path), self.description.split("  [", 1)[1][:-1])
 
     def equivalence(self, equivalents):
-        return equivalents.get(self.key()) or equivalents.get(self.any_change_key())
+        """The reason this mutant is listed as equivalent, if it is: by file, or by file:line where
+        the same text stands on several lines."""
+        at_line = "%s:%d" % (os.path.basename(self.path), self.line)
+        keys = [self.key(), self.any_change_key()]
+        keys += [k.replace(os.path.basename(self.path), at_line, 1) for k in keys]
+        return next((equivalents[k] for k in keys if k in equivalents), None)
 
     def apply(self, src):
         return src[:self.start] + self.replacement + src[self.end:]

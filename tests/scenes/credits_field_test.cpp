@@ -228,6 +228,12 @@ TEST_P(CreditsFieldTest, PixelsPastTheLastColumnAreKeptButNeverDrawn) {
     bool inSpareColumn = false;
     for (int r = 0; r < creditRows; ++r) inSpareColumn = inSpareColumn || creditsField.textMask[104][r] == 1.0f;
     EXPECT_TRUE(inSpareColumn);
+    // Only the drawn columns are cleared: the spare one keeps its pixels under the next line.
+    drawAtRow(344);
+    bool kept = false;
+    for (int r = 0; r < creditRows; ++r) kept = kept || creditsField.textMask[104][r] == 1.0f;
+    EXPECT_TRUE(kept);
+    drawAtRow(340);
     auto tops = cubeTops();
     EXPECT_EQ(tops.size(), size_t(creditColumns * creditRows));
     EXPECT_EQ(tops.rbegin()->first.first, 103);

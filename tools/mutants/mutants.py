@@ -100,11 +100,12 @@ class Mutant:
         return "%s | *  [%s]" % (os.path.basename(self.path), self.description.split("  [", 1)[1][:-1])
 
     def equivalence(self, equivalents):
-        """The reason this mutant is listed as equivalent, if it is: by file, or by file:line where
-        the same text stands on several lines."""
-        at_line = "%s:%d" % (os.path.basename(self.path), self.line)
+        """The reason this mutant is listed as equivalent, if it is: by file, or by file:line (or
+        file:line:column) where the same text stands on several lines or places."""
+        name = os.path.basename(self.path)
         keys = [self.key(), self.any_change_key()]
-        keys += [k.replace(os.path.basename(self.path), at_line, 1) for k in keys]
+        for at in ("%s:%d" % (name, self.line), "%s:%d:%d" % (name, self.line, self.column)):
+            keys += [k.replace(name, at, 1) for k in keys[:2]]
         return next((equivalents[k] for k in keys if k in equivalents), None)
 
     def apply(self, src):

@@ -178,14 +178,14 @@ TEST_F(GreetingsTest, GlowLayersSendTheirTabledBands) {
     drawAt(500, 520);  // from the start: ring phase 520 / 52 = 10, ring spin 520 / 10 = 52
     std::vector<GlowBand> bands;
     std::array<double, 3> colour{};
-    double glowDepth = 0;
+    std::vector<double> glowShift;
     size_t primitive = 0;
     int level = 0;
     for (const auto& c : gldouble::calls()) {
         if (c.name == "glColor3f") colour = {c.args[0], c.args[1], c.args[2]};
         if (c.name == "glPushMatrix" && ++level == 2) bands.push_back({colour});
         if (c.name == "glPopMatrix" && --level == 0) break;
-        if (c.name == "glTranslatef" && level == 1) glowDepth = c.args[2];
+        if (c.name == "glTranslatef" && level == 1) glowShift = c.args;
         if (level != 2) continue;
         GlowBand& b = bands.back();
         if (c.name == "glTranslatef") b.depth = c.args[2];
@@ -199,7 +199,10 @@ TEST_F(GreetingsTest, GlowLayersSendTheirTabledBands) {
         }
         if (c.name == "glBegin") ++primitive;
     }
-    EXPECT_NEAR(glowDepth, std::sin(10 * M_PI / 180) - 2, 1e-6);
+    ASSERT_EQ(glowShift.size(), 3u);
+    EXPECT_EQ(glowShift[0], 0);
+    EXPECT_EQ(glowShift[1], 0);
+    EXPECT_NEAR(glowShift[2], std::sin(10 * M_PI / 180) - 2, 1e-6);
     ASSERT_EQ(bands.size(), 60u);
     const std::array<double, 3> a{0, 1, 1}, b{1, 0.1, 0.4};
     for (int n = 50; n < 60; ++n) {

@@ -153,6 +153,8 @@ TEST_F(OpeningSquaresTest, ClosingFadeDrawsOnlyThePicture) {
     EXPECT_EQ(picture.texture, 7u);
     EXPECT_TRUE(picture.textured);
     EXPECT_FLOAT_EQ(picture.r, -1.8f);  // not clamped by the scene
+    drawAt(40, 0);  // the fade's first row draws no rectangle either
+    EXPECT_EQ(gldouble::primitives().size(), 1u);
 }
 
 TEST_F(OpeningSquaresTest, PictureIsBlendedByItsAlphaWithoutDepthTest) {

@@ -17,7 +17,7 @@ PACKAGE_TEST_PACKAGES = lintian debootstrap
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-package build demo test test-asan install deb test-package assets scenes bench clean
+.PHONY: all deps deps-package build demo test test-asan install deb test-package assets scenes bench mutants clean
 
 all: build
 
@@ -78,6 +78,12 @@ scenes: build
 # The time every scene takes to draw on this machine, at 1280x720 and 60 fps.
 bench: build
 	./$(BUILD_DIR)/tools/capture/tarnwick-capture --bench
+
+# Single-token faults planted in src/scenes, one at a time, each against the
+# scene and image tests (in build-mutants/); prints which ones survive. A
+# check of the tests themselves, not part of `make test`.
+mutants: deps
+	python3 tools/mutants/mutants.py
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR)

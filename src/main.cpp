@@ -24,8 +24,8 @@ void printUsage(FILE* out) {
                  "                        with black bars\n"
                  "  --display N           the display to play on, from 0 (the primary, default)\n"
                  "  --start-row R         start the music (and the schedule) at music row R, 0 to %d,\n"
-                 "                        to jump to a scene: 64 arc bands, 192 logo, 228 cubes,\n"
-                 "                        280 credits, 473 greetings, 608 wheels (default 0)\n"
+                 "                        to jump to a scene: %d arc bands, %d logo, %d cubes,\n"
+                 "                        %d credits, %d greetings, %d wheels (default 0)\n"
                  "  --data DIR            the data folder (holding musik/, sync/ and Grafik/)\n"
                  "  --help                show this text\n"
                  "\n"
@@ -36,7 +36,9 @@ void printUsage(FILE* out) {
                  "Exit status: 0 after a normal end (the music's end, Escape, closing the\n"
                  "window, SIGINT, SIGTERM or SIGHUP), 1 when something failed (the message on\n"
                  "stderr says what), 2 for a usage error.\n",
-                 lastDemoRow);
+                 lastDemoRow, sceneFirstRow(arcBandsRange), sceneFirstRow(logoTilesRange),
+                 sceneFirstRow(tumblingCubesRange), sceneFirstRow(creditsFieldRange), sceneFirstRow(greetingsRange),
+                 sceneFirstRow(closingWheelsRange));
 }
 
 // A whole number from low to high, written as plain digits.

@@ -5,6 +5,7 @@
 #include "common/datafolder.h"
 #include "common/loadstatus.h"
 #include "common/saturate.h"
+#include "common/warnings.h"
 #include "sync/reader.h"
 
 MusicSync musicSync;
@@ -31,7 +32,7 @@ int initMusic(MusicSync& ms) {
     const std::string path = dataFile(musicPath);
     openStream(path, ms);
     if (ms.stream == 0) {
-        std::fprintf(stderr, "tarnwick: %s: %s\n", path.c_str(), audio::lastError().c_str());
+        loadMessages.push_back(path + ": " + audio::lastError());
         loadFailed = true;
         return 1;
     }
@@ -83,7 +84,10 @@ void loadSync(const std::string& path, char separator, MusicSync& ms, SyncWarnin
     ms.timeline = SyncTimeline{};
     ms.playback = SyncPlayback{};
     loadSync(path, separator, songLengthSeconds(ms), ms.file, ms.timeline, warnings ? warnings : &found);
-    printWarnings(stderr, "tarnwick", path, found);
+    for (const Warning& w : found) {
+        loadMessages.push_back(warningPlace(path, w.line) + ": " + w.message);
+        if (w.more > 0) loadMessages.push_back(path + ": " + moreWarningsText(w.more));
+    }
 }
 
 std::vector<const SyncValue*> advanceSync(MusicSync& ms) {

@@ -48,8 +48,8 @@ std::int32_t musicRowAt(float seconds, float bpm, float offset);
 float songLengthSeconds(const MusicSync& ms = musicSync);
 
 // Reads the sync file into `ms`, laid out on the length of its stream. When
-// `warnings` is null the warnings go to stderr as "tarnwick: PATH:LINE: ...",
-// at most the first few of each kind and a count of the rest.
+// `warnings` is null the warnings go to loadMessages as "PATH:LINE: ...", at
+// most the first few of each kind and a count of the rest.
 void loadSync(const std::string& path, char separator, MusicSync& ms = musicSync,
               SyncWarnings* warnings = nullptr);
 // Brings the sync channels up to the music position; the values this call

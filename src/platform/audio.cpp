@@ -27,6 +27,8 @@
 #include <optional>
 #include <vector>
 
+#include "common/loadstatus.h"
+
 namespace audio {
 namespace {
 
@@ -425,7 +427,7 @@ bool initOutput(int device, std::uint32_t rate) {
     quiet.reset();
     if (!reason.empty() || !st.device) {
         if (reason.empty()) reason = "the device could not be opened";
-        std::fprintf(stderr, "tarnwick: no audio output (%s); playing silently\n", reason.c_str());
+        loadMessages.push_back("no audio output (" + reason + "); playing silently");
         freeOutputDevice(st);
         st.active = Clock::Silent;
         return false;

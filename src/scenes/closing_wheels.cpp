@@ -14,10 +14,6 @@ ClosingWheelsState closingWheels;
 
 namespace {
 
-// Degrees to radians with this ten-digit pi, divide first: the rounding the
-// picture was made with.
-double radians(double degrees) { return degrees / 180.0 * 3.1415926535; }
-
 WheelRing makeRings() {
     WheelRing rings{};
     const double radius[2] = {1.0, 1.0 + 1.0 / 1.4};
@@ -106,11 +102,13 @@ void drawClosingWheels() {
     s.wheelTilt = static_cast<float>(s.wheelTilt + delta / 20.0);
 
     // A burst holds for its whole row and decays over the rows after it.
-    if (burst)
-        for (int j = 0; j < wheelSegments; ++j) s.segmentBurst[j] = static_cast<float>(std::sin(static_cast<double>(j)));
-    for (int j = 0; j < wheelSegments; ++j) {
-        const float decayed = static_cast<float>(s.segmentBurst[j]) - static_cast<float>(delta / fadeMs);
-        s.segmentBurst[j] = std::max(0.0f, decayed);
+    if (burst) {
+        int j = 0;  // segment j opens by sin j (radians), rounded to float
+        for (double& offset : s.segmentBurst) offset = static_cast<float>(std::sin(static_cast<double>(j++)));
+    }
+    for (double& offset : s.segmentBurst) {
+        const float decayed = static_cast<float>(offset) - static_cast<float>(delta / fadeMs);
+        offset = std::max(0.0f, decayed);
     }
 
     const float grey = 1.0f - s.sceneFade;

@@ -49,10 +49,6 @@ constexpr int totalCreditRows = 112;
 constexpr int repeatStart = 80;  // from the end on, the last 32 rows repeat
 constexpr int repeatLength = 32;
 
-// The degrees-to-radians step is written as divide-then-multiply on purpose:
-// that is the rounding the picture was made with.
-double radians(double degrees) { return degrees / 180.0 * 3.1415926535; }
-
 // sin of an angle in degrees, the angle and the result each rounded to float.
 float roundedSin(float degrees) {
     const float angle = static_cast<float>(radians(degrees));

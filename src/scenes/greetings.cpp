@@ -13,44 +13,27 @@ GreetingsState greetings;
 
 namespace {
 
-// Divide, then multiply by this ten-digit pi: the rounding the picture was made with.
-double sinDegrees(double degrees) { return std::sin(degrees / 180.0 * 3.1415926535); }
-double cosDegrees(double degrees) { return std::cos(degrees / 180.0 * 3.1415926535); }
-
 constexpr double fadeMs = 500.0;  // fade in, fade out and a new picture's fade
 
 // The rows on which the greeting pictures join, first to ninth.
 constexpr int greetRows[9] = {483, 494, 505, 514, 526, 546, 562, 578, 583};
 constexpr int fadeOutRow = 600;
 
+// The band lies in the plane z = x before its turn: the first two corners
+// take their z from the current inner point, the last two from the current
+// outer point.
 void drawTiltedBand(float axisX, float axisY, float axisZ, int points, int divisions, double innerRadius,
                     double outerRadius, double spin, double depth) {
-    glPushMatrix();
-    glTranslatef(0.0f, 0.0f, static_cast<float>(depth));
-    glRotatef(static_cast<float>(spin), axisX, axisY, axisZ);
-    float theta = 0.0f;
-    const double step = 360.0 / divisions;
-    double a0 = 0, b0 = 0, outerA0 = 0, outerB0 = 0;  // the previous point
-    for (int i = 0; i < points; ++i) {
-        const double s = sinDegrees(theta), c = cosDegrees(theta);
-        const double a = innerRadius * s, b = innerRadius * c;
-        const double outerA = outerRadius * s, outerB = outerRadius * c;
-        if (i > 0) {
-            // The band's z follows the current point's x: it lies in the plane z = x.
-            glBegin(GL_QUADS);
-            glVertex3f(static_cast<float>(a0), static_cast<float>(b0), static_cast<float>(a));
-            glVertex3f(static_cast<float>(a), static_cast<float>(b), static_cast<float>(a));
-            glVertex3f(static_cast<float>(outerA), static_cast<float>(outerB), static_cast<float>(outerA));
-            glVertex3f(static_cast<float>(outerA0), static_cast<float>(outerB0), static_cast<float>(outerA));
-            glEnd();
-        }
-        a0 = a;
-        b0 = b;
-        outerA0 = outerA;
-        outerB0 = outerB;
-        theta = static_cast<float>(theta + step);
-    }
-    glPopMatrix();
+    walkBand(axisX, axisY, axisZ, points, divisions, innerRadius, outerRadius, spin, depth,
+             [](const BandPoint& p, const BandPoint& c) {
+                 const auto f = [](double v) { return static_cast<float>(v); };
+                 glBegin(GL_QUADS);
+                 glVertex3f(f(p.innerX), f(p.innerY), f(c.innerX));
+                 glVertex3f(f(c.innerX), f(c.innerY), f(c.innerX));
+                 glVertex3f(f(c.outerX), f(c.outerY), f(c.outerX));
+                 glVertex3f(f(p.outerX), f(p.outerY), f(c.outerX));
+                 glEnd();
+             });
 }
 
 // A band colour component darkened by the fade; it goes below 0 (black) freely.

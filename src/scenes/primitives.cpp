@@ -51,3 +51,23 @@ void drawTexturedBox(float a, float b, float c) {
     glTexCoord2f(1.0f, 1.0f); glVertex3f(-a, b, c);
     glEnd();
 }
+
+void walkBand(float axisX, float axisY, float axisZ, int points, int divisions, double innerRadius,
+              double outerRadius, double spin, double depth, BandQuad quad) {
+    glPushMatrix();
+    glTranslatef(0.0f, 0.0f, static_cast<float>(depth));
+    glRotatef(static_cast<float>(spin), axisX, axisY, axisZ);
+    if (divisions > 0) {
+        float theta = 0.0f;
+        const double step = 360.0 / divisions;
+        BandPoint previous{};
+        for (int i = 0; i < points; ++i) {
+            const double s = sinDegrees(theta), c = cosDegrees(theta);
+            const BandPoint current{innerRadius * s, innerRadius * c, outerRadius * s, outerRadius * c};
+            if (i != 0) quad(previous, current);
+            previous = current;
+            theta = static_cast<float>(theta + step);
+        }
+    }
+    glPopMatrix();
+}

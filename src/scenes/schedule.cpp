@@ -16,15 +16,22 @@ SceneSet demoScenes() {
 
 SceneSet scheduledScenes = demoScenes();
 
+namespace {
+
+// Reads the row twice, lower bound first, as the schedule's tests do.
+bool rowWithin(SceneRange scene) { return musicRow() >= sceneFirstRow(scene) && musicRow() <= sceneLastRow(scene); }
+
+}  // namespace
+
 void drawScheduledScene() {
     const SceneSet& s = scheduledScenes;
-    if (musicRow() < 44) s.openingSquares();
-    if (musicRow() >= 64 && musicRow() < 192) s.arcBands();
-    if (musicRow() >= 192 && musicRow() < 224) s.logoTiles();
-    if (musicRow() >= 228 && musicRow() < 276) s.tumblingCubes();
-    if (musicRow() >= 280 && musicRow() < 472) s.creditsField();
-    if (musicRow() > 472 && musicRow() < 607) s.greetings();
-    if (musicRow() > 607 && musicRow() < 752) s.closingWheels();
+    if (musicRow() <= sceneLastRow(openingSquaresRange)) s.openingSquares();  // negative rows too
+    if (rowWithin(arcBandsRange)) s.arcBands();
+    if (rowWithin(logoTilesRange)) s.logoTiles();
+    if (rowWithin(tumblingCubesRange)) s.tumblingCubes();
+    if (rowWithin(creditsFieldRange)) s.creditsField();
+    if (rowWithin(greetingsRange)) s.greetings();
+    if (rowWithin(closingWheelsRange)) s.closingWheels();
 }
 
 int scheduleRangeOf(int row) {

@@ -4,9 +4,11 @@
 // The last music row that is drawn; the demo ends once the row passes it.
 inline constexpr int lastDemoRow = 753;
 
-// The schedule's row ranges in playing order, named for reports; "none" for
-// the rows that show only the cleared screen. The first range also holds the
-// rows below 0.
+// The cue table: the schedule's row ranges in playing order, named for
+// reports; "none" for the rows that show only the cleared screen. The first
+// range also holds the rows below 0. This is the one place the scene cues are
+// written: the schedule, the demo's usage text, the capture tool and the asset
+// generator's score all read them from here.
 struct ScheduleRange {
     const char* name;
     int firstRow;
@@ -19,6 +21,18 @@ inline constexpr ScheduleRange scheduleRanges[] = {
     {"none", 752, 753},
 };
 inline constexpr int scheduleRangeCount = sizeof scheduleRanges / sizeof scheduleRanges[0];
+// Each scene's range in the table.
+enum SceneRange : int {
+    openingSquaresRange = 0,
+    arcBandsRange = 2,
+    logoTilesRange = 3,
+    tumblingCubesRange = 5,
+    creditsFieldRange = 7,
+    greetingsRange = 9,
+    closingWheelsRange = 11,
+};
+constexpr int sceneFirstRow(SceneRange scene) { return scheduleRanges[scene].firstRow; }
+constexpr int sceneLastRow(SceneRange scene) { return scheduleRanges[scene].lastRow; }
 // The index of the range that holds `row`.
 int scheduleRangeOf(int row);
 

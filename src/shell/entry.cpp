@@ -80,8 +80,9 @@ int runDemo(const DemoOptions& options) {
     platform::setSwapInterval(1);  // without vertical sync the demo still runs
     setFixedGLState();
 
-    if (demoStartup() || loadFailed) {
-        // The message naming the file has been written by the loader.
+    const bool failed = demoStartup() || loadFailed;
+    printLoadMessages(stderr, "tarnwick");
+    if (failed) {
         shutDown();
         return 1;
     }

@@ -299,35 +299,6 @@ void readChannels(const Lines& lines, int first, int end, SyncFile& file, SyncWa
 
 }  // namespace
 
-std::vector<std::string> splitSyncLines(const std::string& text) {
-    std::vector<std::string> lines(1);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        lines.back().push_back(text[pos]);
-        ++pos;
-        if (pos < text.size() && text[pos] == '\r') {
-            lines.emplace_back();
-            pos += 2;
-        }
-    }
-    return lines;
-}
-
-std::vector<std::string> splitSyncFields(const std::string& line, char separator) {
-    std::vector<std::string> fields;
-    if (line.empty()) return fields;
-    std::size_t begin = 0;
-    for (;;) {
-        std::size_t at = line.find(separator, begin);
-        if (at == std::string::npos) {
-            fields.push_back(line.substr(begin));
-            return fields;
-        }
-        fields.push_back(line.substr(begin, at - begin));
-        begin = at + 1;
-    }
-}
-
 float readSyncFloat(const std::string& text) {
     // The decimal prefix only (sign, digits, point, exponent), so that what
     // counts as a number does not depend on the C library's extensions.

@@ -42,10 +42,6 @@ void parseSync(const char* bytes, std::size_t length, char separator, float leng
                SyncTimeline& timeline, SyncWarnings* warnings = nullptr);
 
 // The steps of the reader, exposed for tests and the checker.
-// Lines of the text (already cut at the first NUL), by the CR LF scan.
-std::vector<std::string> splitSyncLines(const std::string& text);
-// Fields of one line; an empty line has none.
-std::vector<std::string> splitSyncFields(const std::string& line, char separator);
 // Numbers as atof and atoi read them, the double rounded to float.
 float readSyncFloat(const std::string& text);
 std::int32_t readSyncInt(const std::string& text);

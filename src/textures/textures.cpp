@@ -37,10 +37,10 @@ const char* loadFailureReason(const char* path, unsigned error) {
     return std::strerror(errno);
 }
 
-// One line per file, although a file may be loaded into more than one record.
+// One message per file, although a file may be loaded into more than one record.
 void reportLoadFailure(const char* path, const std::string& reason) {
     static std::set<std::string> reported;
-    if (reported.insert(path).second) std::fprintf(stderr, "tarnwick: %s: cannot load image: %s\n", path, reason.c_str());
+    if (reported.insert(path).second) loadMessages.push_back(std::string(path) + ": cannot load image: " + reason);
     loadFailed = true;
 }
 

@@ -10,6 +10,7 @@
 #include "common/loadstatus.h"
 #include "music/musicsync.h"
 #include "support/audiotest.h"
+#include "support/loadmessages.h"
 #include "support/mp3fixtures.h"
 #include "support/support.h"
 
@@ -89,10 +90,9 @@ protected:
 
 TEST_F(InitMusicTest, MissingMusicFailsWithOneLineNamingFileAndReason) {
     MusicSync ms;
-    testing::internal::CaptureStderr();
+    testsupport::watchLoadMessages();
     EXPECT_EQ(initMusic(ms), 1);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "tarnwick: data/musik/musik.mp3: no such file\n");
+    EXPECT_EQ(testsupport::loadMessagesPrintedAs("tarnwick-capture"), "tarnwick-capture: data/musik/musik.mp3: no such file\n");
     EXPECT_TRUE(loadFailed);
     EXPECT_TRUE(ms.streamOpen);
     EXPECT_EQ(ms.stream, 0u);
@@ -101,9 +101,9 @@ TEST_F(InitMusicTest, MissingMusicFailsWithOneLineNamingFileAndReason) {
 TEST_F(InitMusicTest, UndecodableMusicNamesTheReason) {
     testsupport::writeFile("data/musik/musik.mp3", "<html>not found</html>\n");
     MusicSync ms;
-    testing::internal::CaptureStderr();
+    testsupport::watchLoadMessages();
     EXPECT_EQ(initMusic(ms), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "tarnwick: data/musik/musik.mp3: not an MP3 stream\n");
+    EXPECT_EQ(testsupport::loadMessagesPrintedAs("tarnwick"), "tarnwick: data/musik/musik.mp3: not an MP3 stream\n");
     EXPECT_TRUE(loadFailed);
 }
 

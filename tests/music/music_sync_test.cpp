@@ -4,6 +4,7 @@
 
 #include "music/musicsync.h"
 #include "support/audiotest.h"
+#include "support/loadmessages.h"
 #include "support/support.h"
 
 namespace {
@@ -32,9 +33,9 @@ TEST(MusicSyncLoad, PrintsWarningsWithTheFileAndLine) {
     testsupport::TempDir dir;
     testsupport::writeFile(dir.file("bad.csv"), "h\tt\r\nbpm\tfast\r\noff\t0\r\nPATTERNS\r\nCHANNELS\r\n");
     MusicSync ms;
-    ::testing::internal::CaptureStderr();
+    testsupport::watchLoadMessages();
     loadSync(dir.file("bad.csv"), '\t', ms);
-    std::string err = ::testing::internal::GetCapturedStderr();
+    std::string err = testsupport::loadMessagesPrintedAs("tarnwick");
     EXPECT_EQ(err, "tarnwick: " + dir.file("bad.csv") + ":2: bpm \"fast\" is not a number above 0; keeping 120\n");
 }
 
@@ -49,9 +50,9 @@ TEST(MusicSyncLoad, AFloodOfWarningsPrintsTwentyAndTheCountOfTheRest) {
     text += "PATTERNS\r\nCHANNELS\r\n";
     testsupport::writeFile(dir.file("flood.csv"), text);
     MusicSync ms;
-    ::testing::internal::CaptureStderr();
+    testsupport::watchLoadMessages();
     loadSync(dir.file("flood.csv"), '\t', ms);
-    std::string err = ::testing::internal::GetCapturedStderr();
+    std::string err = testsupport::loadMessagesPrintedAs("tarnwick");
     std::size_t lines = 0;
     for (char c : err) lines += c == '\n';
     EXPECT_EQ(lines, 21u) << err;

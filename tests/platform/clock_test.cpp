@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "support/audiotest.h"
+#include "support/loadmessages.h"
 
 namespace {
 
@@ -37,9 +38,9 @@ TEST_F(ClockTest, ManualClockIsExactlyWhatWasSet) {
 }
 
 TEST_F(ClockTest, SilentClockWarnsOnceAndFollowsWallTime) {
-    testing::internal::CaptureStderr();
+    testsupport::watchLoadMessages();
     audiotest::useClock(audio::Clock::Silent);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = testsupport::loadMessagesPrintedAs("tarnwick");
     EXPECT_EQ(audio::activeClock(), audio::Clock::Silent);
     EXPECT_EQ(err.rfind("tarnwick: no audio output (", 0), 0u) << err;
     EXPECT_NE(err.find("playing silently\n"), std::string::npos) << err;

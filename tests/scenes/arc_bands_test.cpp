@@ -34,7 +34,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::reset();
+        gldouble::resetHostile(true);
         drawArcBands();
     }
     // Quads drawn per band this frame: each band's colour call opens it, and
@@ -153,7 +153,7 @@ TEST_F(ArcBandsTest, ArcStartsStraightUpAndRunsClockwise) {
 
 TEST_F(ArcBandsTest, GroupTurnsOnlyInsideItsWindows) {
     spinningArcBands.viewSpin = 40;
-    for (int row : {64, 125, 132, 133, 135, 163}) {
+    for (int row : {64, 125, 132, 133, 135, 163, 192}) {
         drawAt(row, 22);
         EXPECT_TRUE(groupTurns().empty()) << "row " << row;
         EXPECT_FLOAT_EQ(spinningArcBands.viewSpin, 40) << "row " << row;
@@ -213,6 +213,83 @@ TEST_F(ArcBandsTest, BandWithoutDivisionsDrawsNothing) {
     EXPECT_NEAR(angleFromUp(band5->vertices[1].x, band5->vertices[1].y) -
                     angleFromUp(band5->vertices[0].x, band5->vertices[0].y),
                 60, 1e-4);
+}
+
+// What one band sends to GL between its push and pop: the colour current
+// then, its translation and turn, and the shape of its first quad.
+struct SentBand {
+    std::array<double, 3> colour;
+    double depth = 0, spin = 0;
+    int quads = 0;
+    double inner = 0, outer = 0, step = 0;
+};
+
+std::vector<SentBand> sentBands() {
+    std::vector<SentBand> bands;
+    std::array<double, 3> colour{};
+    size_t primitive = 0;
+    bool inBand = false;
+    for (const auto& c : gldouble::calls()) {
+        if (c.name == "glColor3f") colour = {c.args[0], c.args[1], c.args[2]};
+        if (c.name == "glPushMatrix") bands.push_back({colour}), inBand = true;
+        if (c.name == "glPopMatrix") inBand = false;
+        if (!inBand) continue;
+        SentBand& b = bands.back();
+        if (c.name == "glTranslatef") b.depth = c.args[2];
+        if (c.name == "glRotatef") b.spin = c.args[0];
+        if (c.name == "glBegin" && b.quads++ == 0) {
+            const auto& v = gldouble::primitives()[primitive].vertices;
+            b.inner = std::hypot(v[0].objX, v[0].objY);
+            b.outer = std::hypot(v[3].objX, v[3].objY);
+            b.step = angleFromUp(v[1].objX, v[1].objY) - angleFromUp(v[0].objX, v[0].objY);
+        }
+        if (c.name == "glBegin") ++primitive;
+    }
+    return bands;
+}
+
+TEST_F(ArcBandsTest, EveryBandSendsItsColourPlaceAndShape) {
+    // Phases with known sines: sin A = 0.5, sin B = 0.866, cos B = 0.5,
+    // sin C = -0.7071, sin D = -0.5, sin E = -0.866, cos E = 0.5.
+    ArcBandsState& s = spinningArcBands;
+    s.phaseA = 30, s.phaseB = 60, s.phaseC = -45, s.phaseD = -30, s.phaseE = -60;
+    s.yellowPoints = 15, s.yellowDepth = 0;
+    drawAt(160, 0);  // every band filled, outside the turning windows
+    const double r3 = std::sqrt(3.0), r2 = std::sqrt(2.0);
+    const SentBand expected[arcBandCount] = {
+        // colour, depth, spin, quads (points - 1), inner, outer, step (360 / divisions)
+        {{1, 1, 0}, 0, 30, 14, 1.4, 1.43, 3.6},
+        {{1, 0, 0}, 3, 60, 14, 2.4, 2.5, 3.6},
+        {{1, 0, 1}, -3 * r2, -45, 55, 1.4, 1.42, 3.6},        // int(61 * 0.866 + 4) = 56 points
+        {{0, 0.5, 1}, 3, -30, 14, 1.4, 1.5, 3.6},
+        {{1, 1, 1}, -3, -45, 29, 1.4, 1.5, 3.6},              // int(61 * 0.5) = 30 points
+        {{0.1, 0.1, 0.1}, -9, 50, 5, 1.4, 1.5, 14.4},         // 10 - 3.5 points, 50 - 25 divisions
+        {{-0.5, 0, 1}, -3 * r3, -60, 14, 1.4, 1.5, 3.6},
+        {{0.4, 0, 0.2}, -8, -100 * r3, 64, 1.4, 1.5, 3.6},
+        {{0, 1, 0}, 5, 100, 64, 1.4, 1.5, 3.6},
+    };
+    const auto sent = sentBands();
+    ASSERT_EQ(sent.size(), size_t(arcBandCount));
+    for (int i = 0; i < arcBandCount; ++i) {
+        const SentBand &got = sent[i], &want = expected[i];
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(got.colour[c], want.colour[c], 1e-5) << "band " << i;
+        EXPECT_NEAR(got.depth, want.depth, 1e-4) << "band " << i;
+        EXPECT_NEAR(got.spin, want.spin, 1e-3) << "band " << i;
+        EXPECT_EQ(got.quads, want.quads) << "band " << i;
+        EXPECT_NEAR(got.inner, want.inner, 1e-5) << "band " << i;
+        EXPECT_NEAR(got.outer, want.outer, 1e-5) << "band " << i;
+        EXPECT_NEAR(got.step, want.step, 1e-3) << "band " << i;
+    }
+}
+
+TEST_F(ArcBandsTest, PhasesTurnAtTheirOwnRatesAndDirections) {
+    // One frame of 1300 ms from the start: the bands that spin with a phase
+    // show it. Band: 0 A (+/20), 1 B (+/10), 2 and 4 C (-/13), 3 D (-/6), 6 E (-/22).
+    drawAt(160, 1300);
+    const auto sent = sentBands();
+    ASSERT_EQ(sent.size(), size_t(arcBandCount));
+    const std::pair<int, double> spins[] = {{0, 65}, {1, 130}, {2, -100}, {4, -100}, {3, -1300 / 6.0}, {6, -1300 / 22.0}};
+    for (const auto& [band, spin] : spins) EXPECT_NEAR(sent[band].spin, spin, 1e-3) << "band " << band;
 }
 
 TEST(RecordingDouble, RejectsNonFiniteGeometry) {

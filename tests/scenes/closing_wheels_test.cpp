@@ -33,7 +33,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::reset();
+        gldouble::resetHostile(false, false);
         drawClosingWheels();
     }
     static std::vector<gldouble::Primitive> withTexture(GLuint name) {
@@ -135,6 +135,70 @@ TEST_F(ClosingWheelsTest, FadesToBlackFromRow740AndTheCaptionFromRow750) {
     drawAt(750, 250);
     drawAt(751, 16);
     EXPECT_NEAR(withTexture(endName)[0].vertices[0].r, 0.5 - 16.0 / 500, 1e-6);
+}
+
+TEST_F(ClosingWheelsTest, WheelsTiltSpinAndSizeAsTabled) {
+    drawAt(609, 600);  // from the start: tilt 600 / 20, spin 600 / 12
+    std::vector<double> tilts;
+    int spins = 0;
+    for (const auto& c : gldouble::calls()) {
+        if (c.name != "glRotatef") continue;
+        if (c.args[1] == 1) tilts.push_back(c.args[0]);
+        if (c.args[3] == 1) {
+            EXPECT_EQ(c.args[0], 50);
+            ++spins;
+        }
+    }
+    EXPECT_EQ(tilts, (std::vector<double>{30, 40, 50}));  // the group's tumble, then 40 and 50 more
+    EXPECT_EQ(spins, 3 * quadsPerWheel);
+    // The -z cap's rim corner as passed lies at minus the wheel's half-depth.
+    const double halfDepth[3] = {0.5, 0.42, 0.9};
+    for (int w = 0; w < 3; ++w) EXPECT_FLOAT_EQ(float(segment(w, 1, 10).vertices[0].objZ), float(-halfDepth[w]));
+    // Texture coordinates of segment 10 (s from 0.2 to 0.22), band by band.
+    const double s0 = 0.2, s1 = 0.22;
+    const double tex[4][4][2] = {{{s0, 0.25}, {s1, 0.25}, {s1, 0}, {s0, 0}},
+                                 {{s0, 0.25}, {s0, 0.5}, {s1, 0.5}, {s1, 0.25}},
+                                 {{s0, 0.75}, {s0, 0.5}, {s1, 0.5}, {s1, 0.75}},
+                                 {{s0, 0.75}, {s1, 0.75}, {s1, 1}, {s0, 1}}};
+    for (int band = 1; band <= 4; ++band)
+        for (int v = 0; v < 4; ++v) {
+            EXPECT_NEAR(segment(2, band, 10).vertices[v].s, tex[band - 1][v][0], 1e-6) << band << " " << v;
+            EXPECT_NEAR(segment(2, band, 10).vertices[v].t, tex[band - 1][v][1], 1e-6) << band << " " << v;
+        }
+}
+
+TEST(DrawWheel, EverySegmentsFourBandsHaveTheTabledCorners) {
+    // A quarter spin, and segment 13 burst open by 0.3; (x, y) turns to (-y, x).
+    closingWheels = ClosingWheelsState{};
+    closingWheels.wheelSpin = 90;
+    closingWheels.segmentBurst[13] = 0.3;
+    gldouble::reset();
+    const double d = 0.42;
+    drawWheel(d);
+    ASSERT_EQ(gldouble::primitives().size(), size_t(quadsPerWheel));
+    EXPECT_EQ(gldouble::modelviewDepth(), 1u);
+    for (int k : {0, 13, 49}) {
+        const int next = (k + 1) % wheelSegments;
+        const double b = k == 13 ? 0.3 : 0;
+        auto ring = [](int i, int point, double z) {
+            const double radius = i == 0 ? 1 : 1 + 1 / 1.4, theta = point * 7.2 * M_PI / 180;
+            return Point{-std::cos(theta) * radius, std::sin(theta) * radius, z};
+        };
+        const Point axis0{0, 0, -b}, axis1{0, 0, b};
+        const Point corners[4][4] = {
+            {ring(0, k, -d - b), ring(0, next, -d - b), axis0, axis0},
+            {ring(0, k, -d - b), ring(1, k, -b), ring(1, next, -b), ring(0, next, -d - b)},
+            {ring(0, k, d + b), ring(1, k, b), ring(1, next, b), ring(0, next, d + b)},
+            {ring(0, k, d + b), ring(0, next, d + b), axis1, axis1},
+        };
+        for (int band = 0; band < 4; ++band) {
+            const auto& quad = gldouble::primitives()[size_t(band * wheelSegments + k)].vertices;
+            ASSERT_EQ(quad.size(), 4u);
+            for (int v = 0; v < 4; ++v)
+                EXPECT_LT(distance(at(quad[size_t(v)]), corners[band][v]), 1e-5)
+                    << "segment " << k << " band " << band + 1 << " corner " << v + 1;
+        }
+    }
 }
 
 TEST(WheelRing, TwoRingsOfFiftyPointsAFullTurn) {

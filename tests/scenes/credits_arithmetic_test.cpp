@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -37,6 +38,12 @@ TEST(CreditsArithmetic, AFrameAllocatesNothingOnAnyLine) {
     for (float beats = 70.0f; beats < 120.0f; beats += 0.1f) buildCreditsFrame(beats, static_cast<int>(4 * beats));
     countingAllocations = false;
     EXPECT_EQ(allocations, 0);
+}
+
+TEST(CreditsArithmetic, TheRepeatsWrapEndsEvenFarPastTheSong) {
+    // At 1e10 beats a step of 32 rows no longer changes the float: the wrap
+    // stops there instead of looping for ever.
+    EXPECT_FALSE(std::isnan(buildCreditsFrame(1e10f, 0)));
 }
 
 TEST(CreditsArithmetic, BuildsTheLineOfItsRowWithItsProgress) {

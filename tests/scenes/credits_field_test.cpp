@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "support/gldouble/gl_double.h"
 #include "scenes/credits_field.h"
@@ -111,12 +113,12 @@ protected:
     void TearDown() override { bord2Texture.glName = 0; }
     void drawAtSeconds(double seconds) {
         music.setSeconds(seconds);
-        gldouble::reset();
+        gldouble::resetHostile(false, false);
         drawCreditsField();
     }
     void drawAtRow(int row) {
         music.setRow(row);
-        gldouble::reset();
+        gldouble::resetHostile(false, false);
         drawCreditsField();
     }
     // The mask the given line alone leaves.
@@ -190,11 +192,48 @@ TEST_P(CreditsFieldTest, LinesFollowTheRowsAndTheEndRepeats) {
     }
 }
 
+TEST_P(CreditsFieldTest, EveryCreditLineShowsCyanAtItsStartRowAndPlace) {
+    if (creditsField.drawEveryFace) GTEST_SKIP() << "the same lines either way; one drawing is enough";
+    // text, rows, start (rows after 280), column, row
+    const CreditLine table[creditLineCount] = {
+        {"CREDITS", 16, 0, 0, 4}, {"CODE", 8, 16, 10, 2},     {"BY", 3, 24, 22, 5},       {"VORPIN", 5, 27, 7, 9},
+        {"MUSIC", 8, 32, 50, 20}, {"BY", 3, 40, 24, 14},      {"QUILLMOT", 5, 43, 4, 32}, {"GFX", 8, 48, 16, 8},
+        {"BY", 3, 56, 6, 7},      {"SKADOW", 5, 59, 56, 60},  {"...", 8, 64, 40, 23},     {"...", 8, 72, 50, 17},
+        {"DO", 6, 80, 11, 10},    {"DE", 2, 86, 15, 18},      {"DU", 4, 88, 37, 19},      {"DI", 4, 92, 42, 58},
+        {"DO", 6, 96, 31, 70},    {"DE", 2, 102, 47, 39},     {"DU", 4, 104, 52, 1},      {"DI", 4, 108, 11, 55},
+    };
+    for (int i = 0; i < creditLineCount; ++i) {
+        const CreditLine& line = table[i];
+        std::set<Cell> want;
+        for (const Cell& cell : stamped(line))
+            if (cell.first < creditColumns) want.insert(cell);
+        drawAtRow(280 + line.start);
+        // Half a row in, the line has run half a row of its length; its cells
+        // stand lifted by 1.1 (1 - p), more towards the right.
+        const double beats = 70 + (line.start + 0.5) / 4, p = 0.5 / line.rows;
+        std::set<Cell> lit;
+        for (const auto& [cell, top] : cubeTops()) {
+            if (!isCyan(top)) continue;
+            lit.insert(cell);
+            const double lift = 1.1 * (1 - p) * (0.25 + 0.75 * cell.first / 104.0);
+            EXPECT_NEAR(top.height, waveHeight(cell.first, cell.second, beats) + lift, 1e-4) << "line " << i;
+        }
+        EXPECT_EQ(lit, want) << "line " << i;
+        EXPECT_NEAR(buildCreditsFrame(float(beats), 280 + line.start), p, 1e-5) << "line " << i;
+    }
+}
+
 TEST_P(CreditsFieldTest, PixelsPastTheLastColumnAreKeptButNeverDrawn) {
     drawAtRow(340);  // line 9, "SKADOW", its W reaching column 104
     bool inSpareColumn = false;
     for (int r = 0; r < creditRows; ++r) inSpareColumn = inSpareColumn || creditsField.textMask[104][r] == 1.0f;
     EXPECT_TRUE(inSpareColumn);
+    // Only the drawn columns are cleared: the spare one keeps its pixels under the next line.
+    drawAtRow(344);
+    bool kept = false;
+    for (int r = 0; r < creditRows; ++r) kept = kept || creditsField.textMask[104][r] == 1.0f;
+    EXPECT_TRUE(kept);
+    drawAtRow(340);
     auto tops = cubeTops();
     EXPECT_EQ(tops.size(), size_t(creditColumns * creditRows));
     EXPECT_EQ(tops.rbegin()->first.first, 103);
@@ -215,6 +254,14 @@ TEST_P(CreditsFieldTest, LitCellsTakeBackTheFieldColourInTheLastTenth) {
         ++checked;
     }
     EXPECT_GT(checked, 100);
+}
+
+TEST_P(CreditsFieldTest, AtExactlyNineTenthsTheLineIsStillCyan) {
+    // Beat 77.875: "VORPIN" (start 27, 5 rows) has run 4.5 rows, p = 0.9 exactly.
+    drawAtSeconds(77.875 / 2);
+    int lit = 0;
+    for (const auto& [cell, top] : cubeTops()) lit += isCyan(top);
+    EXPECT_EQ(size_t(lit), stamped(creditLines[3]).size());
 }
 
 TEST_P(CreditsFieldTest, AnExactRepeatLandsAtTheStartOfTheRepeat) {
@@ -238,11 +285,12 @@ TEST_P(CreditsFieldTest, ColoursAreRingsDriftingWithTime) {
     drawAtSeconds(35.0);
     EXPECT_FLOAT_EQ(creditsField.plasmaTime, 50.0f);
     auto tops = cubeTops();
-    const int c = 90, r = 70;
-    const CubeTop& top = tops.at({c, r});
-    EXPECT_NEAR(top.r, 0.5 * std::sin(std::hypot(200.0 - c, 320.0 - r + 50.0 / 12) / 16), 1e-6);
-    EXPECT_NEAR(top.g, 0.5 * std::cos(std::hypot(200.0 - r, 320.0 - c + 50.0 / 10) / 16), 1e-6);
-    EXPECT_NEAR(top.b, 0.125 * std::sin(std::hypot(200.0 - r, 320.0 - c + 50.0 / 9) / 16), 1e-6);
+    for (auto [c, r] : {Cell{90, 70}, Cell{0, 0}, Cell{103, 0}, Cell{0, 79}}) {
+        const CubeTop& top = tops.at({c, r});
+        EXPECT_NEAR(top.r, 0.5 * std::sin(std::hypot(200.0 - c, 320.0 - r + 50.0 / 12) / 16), 1e-6) << c << "," << r;
+        EXPECT_NEAR(top.g, 0.5 * std::cos(std::hypot(200.0 - r, 320.0 - c + 50.0 / 10) / 16), 1e-6) << c << "," << r;
+        EXPECT_NEAR(top.b, 0.125 * std::sin(std::hypot(200.0 - r, 320.0 - c + 50.0 / 9) / 16), 1e-6) << c << "," << r;
+    }
 }
 
 TEST_P(CreditsFieldTest, FirstFrameStartsFromTheIdentityLaterOnesFromTheFramesMatrix) {
@@ -266,12 +314,46 @@ INSTANTIATE_TEST_SUITE_P(BothWays, CreditsFieldTest, ::testing::Values(false, tr
 
 // The batched field shows the same cubes, heights and colours as the one
 // drawn cube by cube, and leaves the same matrix behind.
+TEST(CreditsStamp, WritesRightUpToTheMasksEdgesAndNeverPastThem) {
+    // 'L' at (-2, -2): its bottom bar (byte 6, bits 6 to 0) lands on row 0 from
+    // column 0; the cells left and below of it would lie outside the mask.
+    creditsField = CreditsFieldState{};
+    stampTextLine("L", -2, -2);
+    for (int c = 0; c <= 6; ++c) EXPECT_EQ(creditsField.textMask[c][0], 1.0f) << "column " << c;
+    EXPECT_EQ(creditsField.textMask[7][0], 0.0f);
+    // And past the far edges: the top row of 'L' (byte 0, bit 6) would be row 80.
+    creditsField = CreditsFieldState{};
+    stampTextLine("L", creditMaskColumns - 3, creditRows - 8);
+    EXPECT_EQ(creditsField.textMask[creditMaskColumns - 1][creditRows - 1], 1.0f);
+    // Its bottom bar from column 104 on reaches column 112, one past the mask:
+    // nothing is written there, and the state after the mask stays as it was.
+    creditsField = CreditsFieldState{};
+    creditsField.drawEveryFace = true;
+    stampTextLine("L", creditMaskColumns - 8, -2);
+    EXPECT_EQ(creditsField.textMask[creditMaskColumns - 1][0], 1.0f);
+    EXPECT_TRUE(creditsField.drawEveryFace);
+}
+
+TEST(CreditsBeats, CountFromTheSyncOffset) {
+    testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 10.0f};
+    music.setRow(300);  // the middle of row 300: 75.125 beats after the offset
+    EXPECT_NEAR(musicBeats(), 75.125, 1e-4);
+}
+
 TEST(CreditsFieldBatching, ShowsWhatCubeByCubeShows) {
     testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 0.0f};
     bord2Texture.glName = 5;
     frameDeltaMs = 16;
     std::map<Cell, CubeTop> tops[2];
     gldouble::Matrix after[2];
+    // Face centres in eye coordinates, in cells of 1e-3; the cube-by-cube
+    // ones with their outward direction (from the cube's centre).
+    auto key = [](double x, double y, double z) {
+        return std::array<long, 3>{std::lround(x * 1000), std::lround(y * 1000), std::lround(z * 1000)};
+    };
+    std::set<std::array<long, 3>> batchedFaces;
+    std::map<std::array<long, 3>, int> cubeFaceCount;
+    std::vector<std::pair<std::array<double, 3>, std::array<double, 3>>> cubeFaces;
     for (int every = 0; every < 2; ++every) {
         auto fresh = std::make_unique<CreditsFieldState>();
         creditsField = *fresh;
@@ -281,7 +363,38 @@ TEST(CreditsFieldBatching, ShowsWhatCubeByCubeShows) {
         drawCreditsField();
         tops[every] = cubeTops();
         after[every] = gldouble::modelview();
+        for (const auto& p : gldouble::primitives()) {
+            std::array<double, 3> cube{};
+            for (const auto& v : p.vertices) cube = {cube[0] + v.x / 24, cube[1] + v.y / 24, cube[2] + v.z / 24};
+            for (size_t f = 0; f + 3 < p.vertices.size(); f += 4) {
+                std::array<double, 3> c{};
+                for (size_t v = f; v < f + 4; ++v)
+                    c = {c[0] + p.vertices[v].x / 4, c[1] + p.vertices[v].y / 4, c[2] + p.vertices[v].z / 4};
+                if (!every) {
+                    batchedFaces.insert(key(c[0], c[1], c[2]));
+                } else {
+                    ++cubeFaceCount[key(c[0], c[1], c[2])];
+                    cubeFaces.push_back({c, {c[0] - cube[0], c[1] - cube[1], c[2] - cube[2]}});
+                }
+            }
+        }
     }
+    // Every face that turns towards the eye (at the origin) and that no
+    // neighbour's face covers is sent by the batched drawing too.
+    int missing = 0, shown = 0;
+    for (const auto& [c, out] : cubeFaces) {
+        if (-(c[0] * out[0] + c[1] * out[1] + c[2] * out[2]) < 1e-4) continue;
+        const auto k = key(c[0], c[1], c[2]);
+        if (cubeFaceCount[k] > 1) continue;
+        ++shown;
+        bool found = false;
+        for (long dx = -1; dx <= 1 && !found; ++dx)
+            for (long dy = -1; dy <= 1 && !found; ++dy)
+                for (long dz = -1; dz <= 1 && !found; ++dz) found = batchedFaces.count({k[0] + dx, k[1] + dy, k[2] + dz}) > 0;
+        missing += !found;
+    }
+    EXPECT_GT(shown, 3 * creditColumns * creditRows / 2);
+    EXPECT_EQ(missing, 0);
     ASSERT_EQ(tops[0].size(), tops[1].size());
     for (const auto& [cell, top] : tops[1]) {
         const CubeTop& batched = tops[0].at(cell);

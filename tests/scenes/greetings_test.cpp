@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -39,7 +40,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::reset();
+        gldouble::resetHostile(true, false);
         drawGreetings();
     }
     // The greeting pictures of the last frame, first to last.
@@ -159,6 +160,78 @@ TEST_F(GreetingsTest, FadesOutToBlackFromRow600) {
         EXPECT_FLOAT_EQ(float(p.vertices[0].a), 0.0f);
     }
     EXPECT_FLOAT_EQ(float(title().vertices[0].r), 0.0f);
+}
+
+// One band of the glow as sent to GL: the colour current then, its depth,
+// its turn and the shape of its first quad.
+struct GlowBand {
+    std::array<double, 3> colour;
+    double depth = 0, spin = 0;
+    std::array<double, 3> axis{};
+    int quads = 0;
+    double inner = 0, outer = 0, step = 0;
+};
+
+TEST_F(GreetingsTest, GlowLayersSendTheirTabledBands) {
+    greetings.darkness = 0.25f;
+    greetings.darknessState = 1;
+    drawAt(500, 520);  // from the start: ring phase 520 / 52 = 10, ring spin 520 / 10 = 52
+    std::vector<GlowBand> bands;
+    std::array<double, 3> colour{};
+    std::vector<double> glowShift;
+    size_t primitive = 0;
+    int level = 0;
+    for (const auto& c : gldouble::calls()) {
+        if (c.name == "glColor3f") colour = {c.args[0], c.args[1], c.args[2]};
+        if (c.name == "glPushMatrix" && ++level == 2) bands.push_back({colour});
+        if (c.name == "glPopMatrix" && --level == 0) break;
+        if (c.name == "glTranslatef" && level == 1) glowShift = c.args;
+        if (level != 2) continue;
+        GlowBand& b = bands.back();
+        if (c.name == "glTranslatef") b.depth = c.args[2];
+        if (c.name == "glRotatef") b.spin = c.args[0], b.axis = {c.args[1], c.args[2], c.args[3]};
+        if (c.name == "glBegin") {
+            EXPECT_EQ(gldouble::primitives()[primitive].vertices[0].texture, 0u) << "untextured";
+        }
+        if (c.name == "glBegin" && b.quads++ == 0) {
+            const auto& v = gldouble::primitives()[primitive].vertices;  // (a', b', a), (a, b, a), (A, B, A), ...
+            b.inner = std::hypot(v[1].objX, v[1].objY);
+            b.outer = std::hypot(v[2].objX, v[2].objY);
+            b.step = std::atan2(v[1].objX, v[1].objY) * 180 / M_PI;
+        }
+        if (c.name == "glBegin") ++primitive;
+    }
+    ASSERT_EQ(glowShift.size(), 3u);
+    EXPECT_EQ(glowShift[0], 0);
+    EXPECT_EQ(glowShift[1], 0);
+    EXPECT_NEAR(glowShift[2], std::sin(10 * M_PI / 180) - 2, 1e-6);
+    ASSERT_EQ(bands.size(), 60u);
+    const std::array<double, 3> a{0, 1, 1}, b{1, 0.1, 0.4};
+    for (int n = 50; n < 60; ++n) {
+        const int k = n - 50;
+        const double d = n - 80;
+        const GlowBand expected[6] = {
+            {{-0.21, -0.25, -0.23}, d, 10.0 * (k + 10), a, n - 1, 10, 10.4, 18},
+            {{-0.24, -0.2, -0.25}, d, 52, b, n - 1, 11, 11.4, 3.6},
+            {{-0.24, -0.2, -0.25}, d, 52, a, n - 1, 11, 11.4, 3.6},
+            {{-0.25, -0.2, -0.25}, d, 62, a, n - 1, 10, 10.4, 3.6},
+            {{-0.25, -0.2, -0.25}, d, 62, b, n - 1, 10, 10.4, 3.6},
+            {{-0.25, -0.25, -0.22}, -24, 52, b, 49, 7.5, 7.54, 360.0 / (n + 50)},
+        };
+        for (int i = 0; i < 6; ++i) {
+            const GlowBand &got = bands[size_t(k * 6 + i)], &want = expected[i];
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_NEAR(got.colour[c], want.colour[c], 1e-6) << "layer " << n << " band " << i;
+                EXPECT_NEAR(got.axis[c], want.axis[c], 1e-6) << "layer " << n << " band " << i;
+            }
+            EXPECT_NEAR(got.depth, want.depth, 1e-6) << "layer " << n << " band " << i;
+            EXPECT_NEAR(got.spin, want.spin, 1e-4) << "layer " << n << " band " << i;
+            EXPECT_EQ(got.quads, want.quads) << "layer " << n << " band " << i;
+            EXPECT_NEAR(got.inner, want.inner, 1e-5) << "layer " << n << " band " << i;
+            EXPECT_NEAR(got.outer, want.outer, 1e-5) << "layer " << n << " band " << i;
+            EXPECT_NEAR(got.step, want.step, 1e-4) << "layer " << n << " band " << i;
+        }
+    }
 }
 
 TEST(GreetingsBands, LieInThePlaneZEqualsXAndJoinNeighbouringPoints) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <set>
 #include <utility>
 
@@ -44,7 +45,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::reset();
+        gldouble::resetHostile(true, false);
         drawLogoTiles();
     }
     testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 0.0f};
@@ -142,6 +143,42 @@ TEST_F(LogoTilesTest, OneLongFrameMovesEveryTileByItsWholeAmount) {
     }
     // The bottom-left tile, rate 46 ms per unit, is 100 units nearer.
     EXPECT_NEAR(centreOf(all.front()).z, 90, 1e-4);
+}
+
+TEST_F(LogoTilesTest, TilesPaintRowByRowAndFlyAtTheGeneratorsRates) {
+    // The generator as the demo describes it, run here on its own: per tile,
+    // bottom row first and left to right, three numbers of which the second
+    // gives the depth rate in ms per unit.
+    std::uint32_t state = 1;
+    auto next = [&state] {
+        state = state * 214013u + 2531011u;
+        return static_cast<int>((state / 65536u) % 32768u);
+    };
+    double rate[16][16];
+    for (auto& row : rate)
+        for (double& r : row) {
+            next();
+            r = (next() % 100 + 400) / 10;
+            next();
+        }
+    drawAt(216, 460);
+    const auto& all = gldouble::primitives();
+    ASSERT_EQ(all.size(), 256u);
+    for (size_t k = 0; k < all.size(); ++k) {
+        const int i = int(k / 16), j = int(k % 16);  // painting order: rows bottom to top
+        const Centre c = centreOf(all[k]);
+        EXPECT_NEAR(c.x, -6 + 0.8 * j, 1e-4) << "tile " << k;
+        EXPECT_NEAR(c.y, -3 + 0.4 * i, 1e-4) << "tile " << k;
+        EXPECT_NEAR(c.z, -10 + 460 / rate[i][j], 1e-4) << "tile " << k;
+    }
+    // Every tile turns by 460 / 2 degrees about its vertical axis.
+    int turns = 0;
+    for (const auto& call : gldouble::calls())
+        if (call.name == "glRotatef") {
+            EXPECT_EQ(call.args, (std::vector<double>{230, 0, 1, 0}));
+            ++turns;
+        }
+    EXPECT_EQ(turns, 256);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "support/gldouble/gl_double.h"
 #include "scenes/opening_squares.h"
 #include "scenes/framedelta.h"
@@ -33,7 +35,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::reset();
+        gldouble::resetHostile(true, false);
         drawOpeningSquares();
     }
     // The rectangles: every block but the last, which is the picture.
@@ -72,6 +74,41 @@ TEST_F(OpeningSquaresTest, RectanglesSitAtTheSumOfTheirSteps) {
     EXPECT_NEAR(picture.x, -15, 1e-5);
     EXPECT_NEAR(picture.z, -34, 1e-5);
     EXPECT_EQ(gldouble::modelviewDepth(), 1u);
+}
+
+TEST_F(OpeningSquaresTest, EveryRectangleHasItsTabledSizeColourAndRate) {
+    openingSquares.flashLevel = 0.25;
+    drawAt(28, 600);  // every rectangle from level 0: 600 ms of its divisor
+    struct Rect {
+        double halfWidth, halfHeight, divisor;
+        char red, green, blue;  // 'L' its level, 'F' the flash level
+    };
+    const Rect table[8] = {{0.4, 0.4, 1100, 'L', 'L', 'F'}, {0.4, 0.4, 800, 'L', 'F', 'L'},
+                           {0.7, 0.7, 1000, 'L', 'L', 'F'}, {1.7, 1.7, 1200, 'L', 'L', 'F'},
+                           {2.7, 2.7, 1200, 'F', 'L', 'F'}, {1.7, 2.7, 400, 'F', 'L', 'F'},
+                           {1.7, 1.7, 500, 'F', 'L', 'L'},  {5.7, 5.7, 500, 'L', 'F', 'L'}};
+    const auto rects = rectangles();
+    ASSERT_EQ(rects.size(), 8u);
+    for (size_t i = 0; i < 8; ++i) {
+        const auto& v = rects[i].vertices;
+        const Rect& want = table[i];
+        EXPECT_NEAR(v[2].x - v[0].x, 2 * want.halfWidth, 1e-5) << "rectangle " << i + 1;
+        EXPECT_NEAR(v[2].y - v[0].y, 2 * want.halfHeight, 1e-5) << "rectangle " << i + 1;
+        auto level = [&](char c) { return c == 'L' ? 600 / want.divisor : 0.25; };
+        EXPECT_NEAR(v[0].r, level(want.red), 1e-6) << "rectangle " << i + 1;
+        EXPECT_NEAR(v[0].g, level(want.green), 1e-6) << "rectangle " << i + 1;
+        EXPECT_NEAR(v[0].b, level(want.blue), 1e-6) << "rectangle " << i + 1;
+    }
+    // The picture: 12 x 12 at (-15, 0, -34), turned 70 degrees about the vertical axis.
+    const auto& picture = gldouble::primitives().back().vertices;
+    const double c70 = std::cos(70 * M_PI / 180), s70 = std::sin(70 * M_PI / 180);
+    const double corners[4][3] = {{-15 - 6 * c70, -6, -34 + 6 * s70}, {-15 + 6 * c70, -6, -34 - 6 * s70},
+                                  {-15 + 6 * c70, 6, -34 - 6 * s70}, {-15 - 6 * c70, 6, -34 + 6 * s70}};
+    for (size_t k = 0; k < 4; ++k) {
+        EXPECT_NEAR(picture[k].x, corners[k][0], 1e-4) << "corner " << k;
+        EXPECT_NEAR(picture[k].y, corners[k][1], 1e-4) << "corner " << k;
+        EXPECT_NEAR(picture[k].z, corners[k][2], 1e-4) << "corner " << k;
+    }
 }
 
 TEST_F(OpeningSquaresTest, RectanglesFadeInByTheirOwnRates) {
@@ -116,6 +153,8 @@ TEST_F(OpeningSquaresTest, ClosingFadeDrawsOnlyThePicture) {
     EXPECT_EQ(picture.texture, 7u);
     EXPECT_TRUE(picture.textured);
     EXPECT_FLOAT_EQ(picture.r, -1.8f);  // not clamped by the scene
+    drawAt(40, 0);  // the fade's first row draws no rectangle either
+    EXPECT_EQ(gldouble::primitives().size(), 1u);
 }
 
 TEST_F(OpeningSquaresTest, PictureIsBlendedByItsAlphaWithoutDepthTest) {

@@ -62,6 +62,32 @@ TEST(Primitives, BoxEmitsSixFacesInOneBlock) {
             << call.name;
 }
 
+TEST(Primitives, BoxFacesFollowTheFaceTable) {
+    gldouble::reset();
+    drawTexturedBox(1.0f, 2.0f, 3.0f);
+    // Per face: the normal, then (s, t, signs of x, y, z) for its four corners.
+    const int table[6][3 + 4 * 5] = {
+        {0, 0, 1, /**/ 0, 1, -1, -1, 1, /**/ 1, 1, 1, -1, 1, /**/ 1, 0, 1, 1, 1, /**/ 0, 0, -1, 1, 1},
+        {0, 0, -1, /**/ 0, 0, -1, -1, -1, /**/ 1, 0, 1, -1, -1, /**/ 1, 1, 1, 1, -1, /**/ 0, 1, -1, 1, -1},
+        {0, 1, 0, /**/ 0, 0, -1, 1, -1, /**/ 1, 0, 1, 1, -1, /**/ 1, 1, 1, 1, 1, /**/ 0, 1, -1, 1, 1},
+        {0, -1, 0, /**/ 0, 1, -1, -1, -1, /**/ 1, 1, 1, -1, -1, /**/ 1, 0, 1, -1, 1, /**/ 0, 0, -1, -1, 1},
+        {1, 0, 0, /**/ 0, 0, 1, -1, 1, /**/ 0, 1, 1, -1, -1, /**/ 1, 1, 1, 1, -1, /**/ 1, 0, 1, 1, 1},
+        {-1, 0, 0, /**/ 0, 1, -1, -1, 1, /**/ 0, 0, -1, -1, -1, /**/ 1, 0, -1, 1, -1, /**/ 1, 1, -1, 1, 1},
+    };
+    const auto& v = gldouble::primitives().at(0).vertices;
+    ASSERT_EQ(v.size(), 24u);
+    for (int face = 0; face < 6; ++face)
+        for (int k = 0; k < 4; ++k) {
+            const Vertex& got = v[size_t(face * 4 + k)];
+            const int* want = &table[face][3 + k * 5];
+            SCOPED_TRACE(testing::Message() << "face " << face << " corner " << k);
+            expectVertex(got, want[2] * 1.0, want[3] * 2.0, want[4] * 3.0, want[0], want[1]);
+            EXPECT_EQ(got.nx, table[face][0]);
+            EXPECT_EQ(got.ny, table[face][1]);
+            EXPECT_EQ(got.nz, table[face][2]);
+        }
+}
+
 TEST(Primitives, NegativeExtentsMirrorTheVertices) {
     gldouble::reset();
     drawTexturedQuad(-2.0f, 0.0f);

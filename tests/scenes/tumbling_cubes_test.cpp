@@ -37,7 +37,7 @@ protected:
     void drawAt(int row, double deltaMs) {
         music.setRow(row);
         frameDeltaMs = deltaMs;
-        gldouble::reset();
+        gldouble::resetHostile(false, false);
         drawTumblingCubes();
     }
     testsupport::ManualMusic music{musicSync, 120.0, 120.0f, 0.0f};
@@ -111,6 +111,37 @@ TEST_F(TumblingCubesTest, FirstCubeTurnsTheOtherWay) {
     const Point c9 = centreOf(boxes[8]), f9 = frontOf(boxes[8]);
     EXPECT_NEAR(f3.x - c3.x, f9.x - c9.x, 1e-6);
     EXPECT_NEAR(f3.z - c3.z, f9.z - c9.z, 1e-6);
+}
+
+TEST_F(TumblingCubesTest, EachCubeTurnsByItsOwnAngleAboutItsOwnAxis) {
+    tumblingCubes.cubeAngle1 = 11;
+    tumblingCubes.cubeAngle2 = 22;
+    tumblingCubes.cubeAngle3 = 33;
+    tumblingCubes.cubeAngle4 = 44;
+    drawAt(259, 0);
+    struct Turn {
+        double angle, x, y, z;
+    };
+    const Turn expected[10] = {{11, 1, 0.1, 0.2},  {22, -1, 0.1, 0.2}, {11, -1, 0.1, 0.2}, {33, -1, 0.1, 0.2},
+                               {44, -1, 0.1, 0.2}, {33, -1, 0.1, 0.2}, {22, -1, 0.1, 0.2}, {44, -1, 0.1, 0.2},
+                               {11, -1, 0.1, 0.2}, {22, -1, 0.1, 0.2}};
+    std::vector<Turn> turns;
+    for (const auto& c : gldouble::calls())
+        if (c.name == "glRotatef") turns.push_back({c.args[0], c.args[1], c.args[2], c.args[3]});
+    ASSERT_EQ(turns.size(), 10u);
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_NEAR(turns[i].angle, expected[i].angle, 1e-6) << "cube " << i + 1;
+        EXPECT_NEAR(turns[i].x, expected[i].x, 1e-6) << "cube " << i + 1;
+        EXPECT_NEAR(turns[i].y, expected[i].y, 1e-6) << "cube " << i + 1;
+        EXPECT_NEAR(turns[i].z, expected[i].z, 1e-6) << "cube " << i + 1;
+        // A cube of edge 0.8: its first corner as passed is (-0.4, -0.4, 0.4).
+        const auto& v = gldouble::primitives()[i].vertices[0];
+        EXPECT_NEAR(v.objX, -0.4, 1e-6);
+        EXPECT_NEAR(v.objY, -0.4, 1e-6);
+        EXPECT_NEAR(v.objZ, 0.4, 1e-6);
+    }
+    // The scene sets no colour of its own: the cubes keep the one they find.
+    EXPECT_EQ(gldouble::currentColor(), gldouble::strayColour);
 }
 
 TEST_F(TumblingCubesTest, GroupApproachesFromRow264) {

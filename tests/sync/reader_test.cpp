@@ -8,33 +8,6 @@
 using namespace synctest;
 using Lines = std::vector<std::string>;
 
-TEST(SyncLines, CrLfEndsLinesAndTakesTheNextCharacterAlong) {
-    EXPECT_EQ(splitSyncLines("a\r\nb\r\n"), (Lines{"a", "b", ""}));
-    EXPECT_EQ(splitSyncLines("a\r\nb"), (Lines{"a", "b"}));
-    EXPECT_EQ(splitSyncLines(""), (Lines{""}));
-    // The character after a CR goes with it, whatever it is.
-    EXPECT_EQ(splitSyncLines("a\rXb\rYc"), (Lines{"a", "b", "c"}));
-    // A CR as the very last character still starts a new, empty line.
-    EXPECT_EQ(splitSyncLines("a\r"), (Lines{"a", ""}));
-}
-
-TEST(SyncLines, LoneLfAndBlankLinesAreOrdinaryCharacters) {
-    EXPECT_EQ(splitSyncLines("a\tb\nc\td\n"), (Lines{"a\tb\nc\td\n"}));
-    // The first character of a line is never tested: a blank line's CR LF
-    // ends up at the front of the next line.
-    EXPECT_EQ(splitSyncLines("a\r\n\r\nb\r\n"), (Lines{"a", "\r\nb", ""}));
-    EXPECT_EQ(splitSyncLines("\r\nx"), (Lines{"\r\nx"}));
-}
-
-TEST(SyncFields, SeparatorsGiveOneMoreFieldAndEmptyLinesNone) {
-    EXPECT_EQ(splitSyncFields("a\t\tb", '\t'), (Lines{"a", "", "b"}));
-    EXPECT_EQ(splitSyncFields("a\t", '\t'), (Lines{"a", ""}));
-    EXPECT_EQ(splitSyncFields("\t", '\t'), (Lines{"", ""}));
-    EXPECT_EQ(splitSyncFields("abc", '\t'), (Lines{"abc"}));
-    EXPECT_EQ(splitSyncFields("", '\t'), Lines{});
-    EXPECT_EQ(splitSyncFields("a;b\tc", ';'), (Lines{"a", "b\tc"}));
-}
-
 TEST(SyncNumbers, ReadLikeAtofAndAtoi) {
     // Decimal text, as the C library reads it.
     for (const char* text : {"125", " 0.5", "\t-2.25x", "1.5e2z", "1e", "1e+", ".5", "5.", "-.75e-1", "",

@@ -8,6 +8,7 @@
 #include "support/gldouble/gl_double.h"
 #include "common/loadstatus.h"
 #include "support/demodata.h"
+#include "support/loadmessages.h"
 #include "support/support.h"
 #include "textures/textures.h"
 
@@ -89,12 +90,13 @@ struct LoadOutcome {
     std::string err;
 };
 
+// What the program prints as tarnwick after the loads; the loader itself prints nothing.
 LoadOutcome loadCapturingStderr(const std::string& path, Texture& t, int times = 1) {
     LoadOutcome out;
     loadFailed = false;
-    testing::internal::CaptureStderr();
+    testsupport::watchLoadMessages();
     for (int i = 0; i < times; ++i) out.name = loadTexture(path.c_str(), t);
-    out.err = testing::internal::GetCapturedStderr();
+    out.err = testsupport::loadMessagesPrintedAs("tarnwick");
     out.failed = loadFailed;
     loadFailed = false;
     return out;

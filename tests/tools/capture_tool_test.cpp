@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/demodata.h"
+#include "support/json.h"
 #include "support/support.h"
 
 namespace {
@@ -194,28 +195,47 @@ TEST_F(CaptureTool, VideoHasItsFramesAtItsRateAndMusicAsLongAsThePicture) {
     }
 }
 
+TEST_F(CaptureTool, LoadProblemsAreReportedUnderItsOwnName) {
+    TempDir broken;
+    ASSERT_TRUE(testsupport::makeDemoData(broken.path(), {5.0, 3000.0, true}));
+    testsupport::writeFile(broken.file("data/Grafik/greet3.png"), "not a picture");
+    RunResult run = capture({"--fps", "30", "--size", "160x90", "--bench"}, broken.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("tarnwick-capture: data/Grafik/greet3.png: cannot load image: "), std::string::npos) << run.err;
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < run.err.size(); at = run.err.find('\n', at) + 1) {
+        EXPECT_EQ(run.err.compare(at, 18, "tarnwick-capture: "), 0) << run.err.substr(at);
+        if (++lines > 20 || run.err.find('\n', at) == std::string::npos) break;
+    }
+}
+
 TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     RunResult run = capture({"--fps", "30", "--size", "160x90", "--bench", "--json"}, fast->path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    std::smatch m;
-    EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"renderer\":\"[^\"]+\""))) << run.out;
-    EXPECT_NE(run.out.find("\"size\":\"160x90\""), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\"texturesMs\":"), std::string::npos) << run.out;
+    testsupport::Json json;
+    std::string error;
+    ASSERT_TRUE(testsupport::parseJson(run.out, json, error)) << error << "\n" << run.out;
+    EXPECT_FALSE(json["renderer"].text.empty()) << run.out;
+    EXPECT_EQ(json["size"].text, "160x90");
+    EXPECT_EQ(json["startup"]["texturesMs"].kind, testsupport::Json::Number);
     // The yardstick, drawn among the frames, and each scene's times as
     // ratios to it.
-    EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"yardstick\":\\{\"boxes\":8320,\"frames\":[1-9]")))
-        << run.out;
-    EXPECT_NE(run.out.find("\"meanRatio\":"), std::string::npos) << run.out;
-    const std::string scenes = run.out.substr(run.out.find("\"scenes\":"));
-    int ranges = 0, frames = 0;
-    std::regex entry("\"frames\":([0-9]+)");
-    for (auto it = std::sregex_iterator(scenes.begin(), scenes.end(), entry); it != std::sregex_iterator(); ++it) {
-        ++ranges;
-        frames += std::stoi((*it)[1]);
+    EXPECT_EQ(json["yardstick"]["boxes"].number, 8320);
+    EXPECT_GT(json["yardstick"]["frames"].number, 0);
+    EXPECT_GT(json["yardstick"]["meanMs"].number, 0);
+    const auto& scenes = json["scenes"].items;
+    ASSERT_EQ(scenes.size(), 13u);
+    double frames = 0;
+    for (const auto& scene : scenes) {
+        frames += scene["frames"].number;
+        if (scene["frames"].number > 0) {
+            EXPECT_GT(scene["meanRatio"].number, 0) << scene["name"].text;
+        }
     }
-    EXPECT_EQ(ranges, 13);
     EXPECT_EQ(frames, 114);
-    EXPECT_NE(run.out.find("{\"name\":\"credits field\",\"firstRow\":280,\"lastRow\":471,"), std::string::npos);
+    EXPECT_EQ(scenes[7]["name"].text, "credits field");
+    EXPECT_EQ(scenes[7]["firstRow"].number, 280);
+    EXPECT_EQ(scenes[7]["lastRow"].number, 471);
 
     RunResult table = capture({"--fps", "30", "--size", "160x90", "--bench"}, fast->path());
     ASSERT_EQ(table.exitCode, 0) << table.err;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "scenes/schedule.h"
+
 const std::vector<std::string>& syllableNames() {
     static const std::vector<std::string> names = {"DO", "DE", "DU", "DI"};
     return names;
@@ -70,6 +72,15 @@ Score composeScore() {
     Score& s = m.score;
     s.totalRows = 800;  // 100 s
     s.filterPerBeat.assign(s.totalRows / kRowsPerBeat, 0.0f);
+    // Where the scenes start and end, from the demo's cue table: the sections
+    // follow the pictures.
+    constexpr int breakRow = sceneLastRow(openingSquaresRange) + 1;
+    constexpr int groove = sceneFirstRow(arcBandsRange);
+    constexpr int logo = sceneFirstRow(logoTilesRange), figure = logo + 1;  // the figure starts with the first column
+    constexpr int cubes = sceneFirstRow(tumblingCubesRange);
+    constexpr int credits = sceneFirstRow(creditsFieldRange), creditsEnd = sceneLastRow(creditsFieldRange) + 1;
+    constexpr int greets = sceneFirstRow(greetingsRange), greetsEnd = sceneLastRow(greetingsRange) + 1;
+    constexpr int finale = sceneFirstRow(closingWheelsRange), silence = sceneLastRow(closingWheelsRange) + 1;
     const std::vector<int> octaveBass = {0, 0, 12, 0, 0, 12, 0, 7};
     const std::vector<int> rollingBass = {0, 12, 0, 0, 12, 0, 7, 12};
 
@@ -105,28 +116,28 @@ Score composeScore() {
     m.note(40, Voice::Boom, E1, 8, 1.0f);
     m.hit(40, Voice::Crash, 0.7f);
     m.note(40, Voice::Bass, A1, 4, 0.9f);
-    m.filterRamp(40, 44, 0.2f, 0.2f);
+    m.filterRamp(40, breakRow, 0.2f, 0.2f);
 
     // Break, rows 44-63: soft chords and a quiet arpeggio, a short riser.
-    m.section(44, "break");
-    m.chord(44, F, 8, 0.35f);
+    m.section(breakRow, "break");
+    m.chord(breakRow, F, 8, 0.35f);
     m.chord(52, G, 12, 0.35f);
-    for (int r = 44; r < 64; r += 2) {
+    for (int r = breakRow; r < groove; r += 2) {
         const Chord& c = r < 52 ? F : G;
         m.note(r, Voice::Pluck, c.tones[(r / 2) % 3] + 12, 1.5, 0.3f);
     }
-    for (int r = 56; r < 64; r += 2) m.hit(r, Voice::HatClosed, 0.3f);
+    for (int r = 56; r < groove; r += 2) m.hit(r, Voice::HatClosed, 0.3f);
     m.note(56, Voice::Riser, A2, 8, 0.35f);
-    m.filterRamp(44, 64, 0.1f, 0.25f);
+    m.filterRamp(breakRow, groove, 0.1f, 0.25f);
 
     // Main groove, rows 64-191: four on the floor, bass, hats and chords;
     // claps join at 95, stabs at 126, a sixteenth arpeggio at 154.
-    m.section(64, "groove");
-    m.accent(64);
-    m.hit(64, Voice::Crash, 0.9f);
+    m.section(groove, "groove");
+    m.accent(groove);
+    m.hit(groove, Voice::Crash, 0.9f);
     const Chord* grooveChords[] = {&Am, &F, &C, &G, &Am, &F, &G, &Em};
     for (int bar = 0; bar < 8; ++bar) {
-        int r0 = 64 + bar * 16;
+        int r0 = groove + bar * 16;
         const Chord& c = *grooveChords[bar];
         m.chord(r0, c, 16, 0.25f);
         m.bassBar(r0, c, octaveBass, 0.85f, 190);
@@ -135,7 +146,7 @@ Score composeScore() {
             if (r % 4 == 2) m.hit(r, Voice::HatClosed, 0.55f);
             if (r >= 126 && r % 2 == 1) m.hit(r, Voice::HatClosed, 0.22f);
             if (r >= 154 && r % 8 == 6) m.hit(r, Voice::HatOpen, 0.4f);
-            if (r >= 100 && (r - 64) % 8 == 4) m.hit(r, Voice::Clap, 0.75f);
+            if (r >= 100 && (r - groove) % 8 == 4) m.hit(r, Voice::Clap, 0.75f);
             int inBar = r - r0;
             if (r >= 126 && (inBar == 6 || inBar == 14))
                 for (int t : c.tones) m.note(r, Voice::Stab, t + 12, 1, r == 126 ? 1.0f : 0.55f);
@@ -161,31 +172,31 @@ Score composeScore() {
     m.hit(154, Voice::Thump, 0.8f);
     m.section(164, "turn");
     for (int r = 184; r < 190; ++r) m.hit(r, Voice::Snare, 0.35f + 0.1f * (r - 184));
-    m.filterRamp(64, 96, 0.2f, 0.45f);
+    m.filterRamp(groove, 96, 0.2f, 0.45f);
     m.filterRamp(96, 128, 0.45f, 0.6f);
     m.filterRamp(128, 156, 0.6f, 0.4f);
-    m.filterRamp(156, 192, 0.4f, 0.95f);
+    m.filterRamp(156, logo, 0.4f, 0.95f);
 
     // Logo, rows 192-223: a sixteenth-note figure from 193 as the columns
     // build, an impact at 216 when the tiles burst.
-    m.section(192, "stop");
-    m.section(193, "figure");
-    m.accent(193);
-    m.hit(193, Voice::Thump, 1.0f);
-    m.chord(193, Am, 15, 0.3f);
+    m.section(logo, "stop");
+    m.section(figure, "figure");
+    m.accent(figure);
+    m.hit(figure, Voice::Thump, 1.0f);
+    m.chord(figure, Am, 15, 0.3f);
     m.chord(208, F, 8, 0.3f);
     static const int figureAm[] = {A3, E4, A4, C5, E5, C5, A4, E4};
     static const int figureF[] = {F3, C4, F4, A4, C5, A4, F4, C4};
-    for (int r = 193; r < 216; ++r) {
-        int k = r - 193;
+    for (int r = figure; r < 216; ++r) {
+        int k = r - figure;
         int p = r < 208 ? figureAm[k % 8] : figureF[k % 8] + 12;
-        m.note(r, Voice::Pluck, p, 1, r == 193 ? 1.0f : 0.45f + 0.4f * k / 23.0f);
+        m.note(r, Voice::Pluck, p, 1, r == figure ? 1.0f : 0.45f + 0.4f * k / 23.0f);
         if (r % 4 == 0) m.hit(r, Voice::Kick, 0.7f);
         if (r % 4 == 2) m.hit(r, Voice::HatClosed, 0.4f);
     }
     for (int r = 196; r < 216; r += 4) m.note(r, Voice::Bass, r < 208 ? A1 : F1, 3, 0.7f);
     m.note(204, Voice::Riser, A2, 12, 0.4f);
-    m.filterRamp(192, 216, 0.3f, 0.9f);
+    m.filterRamp(logo, 216, 0.3f, 0.9f);
     m.section(216, "impact");
     m.accent(216);
     m.note(216, Voice::Boom, A1, 10, 1.0f);
@@ -193,13 +204,13 @@ Score composeScore() {
     m.hit(216, Voice::Kick, 1.0f);
     m.chord(216, Am, 8, 0.45f);
     for (int t : {A3, C4, E4, A4}) m.note(216, Voice::Stab, t, 2, 1.0f);
-    m.filterRamp(216, 228, 0.3f, 0.3f);
+    m.filterRamp(216, cubes, 0.3f, 0.3f);
 
     // Cubes, rows 228-275: a low bed and a metallic hit for each cube, then
     // a riser from 264.
-    m.section(228, "cubes");
-    m.chord(228, Am, 36, 0.2f);
-    m.note(228, Voice::Drone, A1, 36, 0.5f);
+    m.section(cubes, "cubes");
+    m.chord(cubes, Am, 36, 0.2f);
+    m.note(cubes, Voice::Drone, A1, 36, 0.5f);
     const int cubeRows[] = {232, 236, 240, 242, 243, 248, 252, 256, 258, 259};
     const int cubeNotes[] = {A4, C5, E5, D5, G5, E5, A5, G5, C6, E5 + 12};
     for (int i = 0; i < 10; ++i) {
@@ -211,28 +222,28 @@ Score composeScore() {
     m.section(264, "riser");
     // The riser stops one row short of the downbeat, so that the credits land on a breath.
     m.note(264, Voice::Riser, A2, 15, 0.8f);
-    for (int r = 264; r < 280; r += 4) m.hit(r, Voice::Kick, 0.6f + 0.02f * (r - 264));
+    for (int r = 264; r < credits; r += 4) m.hit(r, Voice::Kick, 0.6f + 0.02f * (r - 264));
     for (int r = 272; r < 279; ++r) m.hit(r, Voice::Snare, 0.3f + 0.08f * (r - 272));
-    m.filterRamp(228, 264, 0.15f, 0.3f);
-    m.filterRamp(264, 280, 0.3f, 1.0f);
+    m.filterRamp(cubes, 264, 0.15f, 0.3f);
+    m.filterRamp(264, credits, 0.3f, 1.0f);
 
     // Credits, rows 280-471: the second groove; from 360 the sung lead
     // "DO DE DU DI", looping every 32 rows with the picture.
-    m.section(280, "credits");
-    m.accent(280);
-    m.hit(280, Voice::Crash, 1.0f);
-    m.note(280, Voice::Boom, A1, 4, 0.7f);
+    m.section(credits, "credits");
+    m.accent(credits);
+    m.hit(credits, Voice::Crash, 1.0f);
+    m.note(credits, Voice::Boom, A1, 4, 0.7f);
     const Chord* creditChords[] = {&Dm, &Am, &F, &G};
     for (int bar = 0; bar < 12; ++bar) {
-        int r0 = 280 + bar * 16;
+        int r0 = credits + bar * 16;
         const Chord& c = *creditChords[bar % 4];
         m.chord(r0, c, 16, 0.22f);
-        m.bassBar(r0, c, rollingBass, 0.8f, 472);
-        for (int r = r0; r < r0 + 16 && r < 472; ++r) {
+        m.bassBar(r0, c, rollingBass, 0.8f, creditsEnd);
+        for (int r = r0; r < r0 + 16 && r < creditsEnd; ++r) {
             if (r % 4 == 0) m.hit(r, Voice::Kick, 0.9f);
             if (r % 4 == 2) m.hit(r, Voice::HatClosed, 0.5f);
             if (r % 2 == 1) m.hit(r, Voice::HatClosed, 0.2f);
-            if ((r - 280) % 8 == 4) m.hit(r, Voice::Snare, 0.7f);
+            if ((r - credits) % 8 == 4) m.hit(r, Voice::Snare, 0.7f);
         }
     }
     // A small chime as each credit line appears.
@@ -244,28 +255,28 @@ Score composeScore() {
     };
     const Syllable lead[] = {{0, 0, 6, E5},  {6, 1, 2, D5},  {8, 2, 4, C5},  {12, 3, 4, A4},
                              {16, 0, 6, E5}, {22, 1, 2, G5}, {24, 2, 4, E5}, {28, 3, 4, D5}};
-    for (int loop = 360; loop < 472; loop += 32)
+    for (int loop = 360; loop < creditsEnd; loop += 32)
         for (const Syllable& sy : lead) {
             int r = loop + sy.offset;
-            if (r >= 472) break;
+            if (r >= creditsEnd) break;
             NoteEvent e;
             e.row = r, e.voice = Voice::Lead, e.pitch = sy.pitch, e.velocity = 0.85f, e.syllable = sy.syllable;
-            e.length = std::min(sy.rows, 472 - r);
+            e.length = std::min(sy.rows, creditsEnd - r);
             s.notes.push_back(e);
         }
-    m.filterRamp(280, 360, 0.35f, 0.6f);
-    m.filterRamp(360, 472, 0.55f, 0.8f);
+    m.filterRamp(credits, 360, 0.35f, 0.6f);
+    m.filterRamp(360, creditsEnd, 0.55f, 0.8f);
 
     // Greetings, rows 473-606: a calmer bed and a bell chord on every name.
-    m.section(472, "gap");
-    m.section(473, "greetings");
+    m.section(creditsEnd, "gap");
+    m.section(greets, "greetings");
     const Chord* greetChords[] = {&F, &Am, &Dm, &Em};
     for (int bar = 0; bar < 9; ++bar) {
-        int r0 = 472 + bar * 16;
+        int r0 = creditsEnd + bar * 16;
         const Chord& c = *greetChords[bar % 4];
         int len = std::min(16, 606 - r0);
         if (len <= 0) break;
-        m.chord(r0 == 472 ? 473 : r0, c, len, 0.3f);
+        m.chord(r0 == creditsEnd ? greets : r0, c, len, 0.3f);
         for (int r = r0; r < r0 + 16 && r < 600; ++r) {
             if (r < 476) continue;
             if (r % 4 == 0) m.hit(r, Voice::Kick, 0.42f);
@@ -282,18 +293,18 @@ Score composeScore() {
         m.accent(greetRows[i]);
     }
     m.section(600, "fade");
-    m.filterRamp(472, 608, 0.3f, 0.3f);
+    m.filterRamp(creditsEnd, finale, 0.3f, 0.3f);
 
     // Finale, rows 608-751: the full groove with a burst every second beat,
     // a closing chord from 720, silence after 752.
-    m.section(607, "gap");
-    m.section(608, "finale");
-    m.accent(608);
-    m.hit(608, Voice::Crash, 0.8f);
-    m.note(608, Voice::Boom, A1, 4, 0.8f);
+    m.section(greetsEnd, "gap");
+    m.section(finale, "finale");
+    m.accent(finale);
+    m.hit(finale, Voice::Crash, 0.8f);
+    m.note(finale, Voice::Boom, A1, 4, 0.8f);
     const Chord* finaleChords[] = {&Am, &F, &C, &G, &Am, &F, &G};
     for (int bar = 0; bar < 7; ++bar) {
-        int r0 = 608 + bar * 16;
+        int r0 = finale + bar * 16;
         const Chord& c = *finaleChords[bar];
         m.chord(r0, c, 16, 0.25f);
         m.bassBar(r0, c, octaveBass, 0.85f, 720);
@@ -318,11 +329,11 @@ Score composeScore() {
     for (int t : {A3, C4, E4, A4}) m.note(720, Voice::Stab, t, 2, 1.0f);
     m.note(720, Voice::Bass, A1, 28, 0.7f);
     m.chord(720, Am, 0, 0, false);
-    m.filterRamp(608, 720, 0.5f, 0.9f);
-    m.filterRamp(720, 752, 0.6f, 0.1f);
-    m.section(752, "silence");
+    m.filterRamp(finale, 720, 0.5f, 0.9f);
+    m.filterRamp(720, silence, 0.6f, 0.1f);
+    m.section(silence, "silence");
 
-    s.masterGain = {{0, 1}, {600, 1}, {606, 0}, {607.98, 0}, {608, 1}, {748.5, 1}, {752, 0}, {800, 0}};
+    s.masterGain = {{0, 1}, {600, 1}, {606, 0}, {607.98, 0}, {finale, 1}, {748.5, 1}, {silence, 0}, {800, 0}};
     std::sort(s.accents.begin(), s.accents.end());
     std::stable_sort(s.chords.begin(), s.chords.end());
     std::stable_sort(s.sections.begin(), s.sections.end(), [](const Section& a, const Section& b) { return a.row < b.row; });

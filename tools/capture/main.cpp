@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "bench.h"
 #include "common/datafolder.h"
+#include "common/loadstatus.h"
 #include "common/warnings.h"
 #include "music/musicsync.h"
 #include "options.h"
@@ -44,55 +46,14 @@ std::int64_t firstFrameAtRow(const Capture& capture, std::int64_t count, int row
     return lo;
 }
 
-struct SceneTimes {
-    std::vector<double> ms;
-};
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    std::size_t index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
-double mean(const std::vector<double>& values) {
-    double sum = 0;
-    for (double v : values) sum += v;
-    return values.empty() ? 0 : sum / static_cast<double>(values.size());
-}
-
-// A time as a multiple of the yardstick's.
-double ratio(double ms, double yardstickMs) { return yardstickMs > 0 ? ms / yardstickMs : 0; }
-
 void printBench(const CaptureOptions& o, const std::string& renderer, const std::vector<SceneTimes>& times,
                 const std::vector<double>& yardstick, std::int64_t frames, double totalMs) {
     const double fps = totalMs > 0 ? static_cast<double>(frames) * 1000.0 / totalMs : 0;
     const double yardMean = mean(yardstick), yardP95 = percentile(yardstick, 0.95);
     if (o.json) {
-        std::string out = "{\"renderer\":" + quoted(renderer);
-        out += ",\"size\":\"" + std::to_string(o.settings.width) + "x" + std::to_string(o.settings.height) + "\"";
-        out += ",\"fps\":" + std::to_string(o.settings.fps);
-        out += ",\"startup\":{\"texturesMs\":" + formatNumber(startupTimes.texturesMs) +
-               ",\"musicMs\":" + formatNumber(startupTimes.musicMs) + ",\"syncMs\":" + formatNumber(startupTimes.syncMs) +
-               "}";
-        out += ",\"yardstick\":{\"boxes\":" + std::to_string(yardstickBoxes) +
-               ",\"frames\":" + std::to_string(yardstick.size()) + ",\"meanMs\":" + formatNumber(yardMean) +
-               ",\"p95Ms\":" + formatNumber(yardP95) + "}";
-        out += ",\"scenes\":[";
-        for (int i = 0; i < scheduleRangeCount; ++i) {
-            const std::vector<double>& ms = times[i].ms;
-            const double p95 = percentile(ms, 0.95);
-            out += std::string(i ? "," : "") + "{\"name\":" + quoted(scheduleRanges[i].name) +
-                   ",\"firstRow\":" + std::to_string(scheduleRanges[i].firstRow) +
-                   ",\"lastRow\":" + std::to_string(scheduleRanges[i].lastRow) +
-                   ",\"frames\":" + std::to_string(ms.size()) + ",\"meanMs\":" + formatNumber(mean(ms)) +
-                   ",\"p95Ms\":" + formatNumber(p95) +
-                   ",\"maxMs\":" + formatNumber(ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end())) +
-                   ",\"meanRatio\":" + formatNumber(ratio(mean(ms), yardMean)) +
-                   ",\"p95Ratio\":" + formatNumber(ratio(p95, yardP95)) + "}";
-        }
-        out += "],\"framesPerSecond\":" + formatNumber(fps) + "}\n";
-        std::fputs(out.c_str(), stdout);
+        const BenchReport report{renderer,     o.settings.width, o.settings.height, o.settings.fps, startupTimes,
+                                 times,        fps,              yardstickBoxes,    yardstick};
+        std::fputs(benchJson(report).c_str(), stdout);
         return;
     }
     std::printf("renderer   %s\n", renderer.c_str());
@@ -163,7 +124,9 @@ int main(int argc, char** argv) {
     }
 
     Capture capture;
-    if (!openCapture(o.settings, capture, why)) return fail(why);
+    const bool opened = openCapture(o.settings, capture, why);
+    printLoadMessages(stderr, "tarnwick-capture");
+    if (!opened) return fail(why);
     const std::string renderer = rendererName();
     const std::int64_t count = frameCount(capture);
     const int fps = o.settings.fps;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "scenes/schedule.h"
 #include "shell/capture.h"
 
 enum class CaptureMode { None, Frames, Video, Shots, Bench };
@@ -11,7 +12,7 @@ struct CaptureOptions {
     std::string dataDir;  // --data: the data folder (empty: look for it as the demo does)
     CaptureSettings settings;
     int fromRow = 0;
-    int toRow = 753;
+    int toRow = lastDemoRow;  // the last row drawn
     bool toRowGiven = false;  // false: to the end of the demo, wherever the music ends it
     CaptureMode mode = CaptureMode::None;
     std::string framesDir;             // --frames

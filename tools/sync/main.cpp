@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "common/json.h"
+#include "common/loadstatus.h"
 #include "common/warnings.h"
 #include "music/musicsync.h"
 #include "scenes/schedule.h"
 #include "sync/reader.h"
 
 namespace {
-
 
 const char* usageText =
     "usage: tarnwick-sync FILE [--music MP3 | --length SECONDS] [--json]\n"
@@ -38,29 +39,6 @@ const char* usageText =
 int usageError(const std::string& message) {
     std::fprintf(stderr, "tarnwick-sync: %s\n%s", message.c_str(), usageText);
     return 2;
-}
-
-// A JSON string; bytes that are not UTF-8 are taken as Latin-1.
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        const std::size_t n = utf8Length(s, i);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++i;
-        } else if (c < 0x20 || c == 0x7F || n == 0) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-            ++i;
-        } else {
-            out.append(s, i, n);
-            i += n;
-        }
-    }
-    return out + "\"";
 }
 
 std::string jsonNumber(double value) {
@@ -226,6 +204,7 @@ int main(int argc, char** argv) {
         // which plays nothing.
         audio::selectClock(audio::Clock::Manual);
         audio::initOutput(-1, 48000);
+        printLoadMessages(stderr, "tarnwick-sync");
         MusicSync ms;
         openStream(music, ms);
         if (ms.stream == 0) {

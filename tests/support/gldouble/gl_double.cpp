@@ -88,6 +88,17 @@ void reset() {
     st() = State{};
     st().extensions = extensions;
 }
+void resetHostile(bool depthTest, bool texturing) {
+    reset();
+    State& s = st();
+    s.enabled[GL_BLEND] = true;
+    s.enabled[GL_TEXTURE_2D] = texturing;
+    s.enabled[GL_DEPTH_TEST] = depthTest;
+    s.blendSrc = GL_ONE;
+    s.blendDst = GL_ONE;
+    s.bound = strayTexture;
+    s.color = strayColour;
+}
 const std::vector<Call>& calls() { return st().calls; }
 std::vector<std::string> callNames() {
     std::vector<std::string> names;

@@ -35,6 +35,14 @@ struct Primitive {
 };
 
 void reset();
+// Starts afresh, but in a state that no scene may rely on, as a careless scene
+// before it could leave it: blending on with (GL_ONE, GL_ONE), `strayTexture`
+// bound, an odd current colour, and the depth test and GL_TEXTURE_2D as given
+// (the other setting from the one the scene needs). Only what the scene sets
+// itself then reads as right. Nothing is recorded.
+inline constexpr GLuint strayTexture = 777;
+inline constexpr std::array<float, 4> strayColour{0.5f, 0.25f, 0.75f, 0.5f};
+void resetHostile(bool depthTest, bool texturing = true);
 const std::vector<Call>& calls();
 std::vector<std::string> callNames();
 int countCalls(const std::string& name);

@@ -41,20 +41,20 @@ TEST_F(DataSearchTest, TheFirstPlaceThatHoldsTheMusicWins) {
     const std::string env = holdData("env"), share = holdData("prefix/share/tarnwick/data"),
                       beside = holdData("prefix/bin/data");
     struct Case {
-        const char* environment;
+        std::string environment;  // "-": not set
         bool localData;
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {env.c_str(), true, env},            // $TARNWICK_DATA first
-        {"", true, "data"},                  // an empty variable counts as unset
-        {tree.file("nothing").c_str(), true, "data"},  // one without the music is passed over
-        {nullptr, false, share},             // then the installed share folder
+        {env, true, env},                     // $TARNWICK_DATA first
+        {"", true, "data"},                   // an empty variable counts as unset
+        {tree.file("nothing"), true, "data"},  // one without the music is passed over
+        {"-", false, share},                  // then the installed share folder
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
         if (c.localData) holdData("cwd/data");
-        DataSearch s = findDataFolder("", c.environment, bin());
+        DataSearch s = findDataFolder("", c.environment == "-" ? nullptr : c.environment.c_str(), bin());
         EXPECT_TRUE(s.found);
         EXPECT_EQ(s.folder, c.expected);
         fs::remove_all(tree.file("cwd/data"));

@@ -66,6 +66,7 @@ std::string readFile(const std::string& path);
 // (up to 256 MiB) weigh on every run; the normal build is the real check.
 constexpr long peakMemoryBoundKb(long plainMb, long sanitizedMb) {
 #ifdef __SANITIZE_ADDRESS__
+    (void)plainMb;
     return sanitizedMb * 1024;
 #else
     (void)sanitizedMb;

@@ -81,7 +81,7 @@ cp "$deb" "$root/tmp/"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root DEBIAN_FRONTEND=noninteractive "$@"; }
 step "installing it with apt-get"
 in_root apt-get update -q > /dev/null
-in_root apt-get install -y -q "/tmp/$(basename "$deb")" > "$extract/install.log" 2>&1 ||
+in_root apt-get install -y -q --reinstall "/tmp/$(basename "$deb")" > "$extract/install.log" 2>&1 ||
   { tail -30 "$extract/install.log"; fail "apt-get could not install the package"; }
 step "installed in $(( $(date +%s) - start )) s (fresh root included)"
 

@@ -56,6 +56,7 @@ bool parseNumber(const char* text, long low, long high, long& value) {
 
 int main(int argc, char** argv) {
     DemoOptions options;
+    options.program = "tarnwick";
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const bool hasValue = i + 1 < argc;

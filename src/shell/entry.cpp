@@ -67,7 +67,7 @@ int runDemo(const DemoOptions& options) {
     std::signal(SIGPIPE, SIG_IGN);
     std::string failure;
     if (!chooseDataFolder(options.dataDir, failure)) {
-        std::fprintf(stderr, "tarnwick: %s\n", failure.c_str());
+        std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
         return 1;
     }
     if (options.windowed) isFullscreen = false;
@@ -75,13 +75,16 @@ int runDemo(const DemoOptions& options) {
     displayIndex = options.display;
     startRow = options.startRow;
     // A signal while a question is asked is a normal end.
-    if (!openWindow()) return platform::interruptRequested() ? 0 : 1;
+    if (!openWindow()) {
+        if (!windowProblem.empty()) std::fprintf(stderr, "%s: %s\n", options.program, windowProblem.c_str());
+        return platform::interruptRequested() ? 0 : 1;
+    }
     startFrameTimer();
     platform::setSwapInterval(1);  // without vertical sync the demo still runs
     setFixedGLState();
 
     const bool failed = demoStartup() || loadFailed;
-    printLoadMessages(stderr, "tarnwick");
+    printLoadMessages(stderr, options.program);
     if (failed) {
         shutDown();
         return 1;
@@ -95,7 +98,8 @@ int runDemo(const DemoOptions& options) {
             const WindowAction action = handleWindowEvent(event);
             if (action == WindowAction::Quit) break;
             if (action == WindowAction::WindowLost) {
-                std::fprintf(stderr, "tarnwick: the window system took the window away; ending the run\n");
+                std::fprintf(stderr, "%s: the window system took the window away; ending the run\n",
+                             options.program);
                 exitCode = 1;
                 break;
             }

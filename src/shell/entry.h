@@ -9,6 +9,7 @@ struct DemoOptions {
     int display = -1;                // the display to use (-1: not chosen)
     int startRow = 0;                // the music row playback starts at (0 to 753)
     std::string dataDir;             // --data: the data folder (empty: look for it)
+    const char* program = "";        // the name the program's messages start with
 };
 
 // Opens the window, runs the start-up and the frame loop, shuts down.

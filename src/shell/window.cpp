@@ -4,7 +4,6 @@
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 #include "platform/window.h"
@@ -15,6 +14,7 @@ int screenBits = 32;
 bool isFullscreen = true;
 bool desktopFullscreen = false;
 int displayIndex = -1;
+std::string windowProblem;
 bool isActive = true;
 std::array<bool, 256> keys{};
 platform::Window* windowHandle = nullptr;
@@ -63,6 +63,7 @@ WindowPosition windowedPosition(const std::vector<platform::Rect>& usableAreas, 
 }
 
 bool openWindow() {
+    windowProblem.clear();
     if (!platform::initVideo()) {
         platform::messageBox("Failed To Register The Window Class.", "ERROR", platform::BoxButtons::Ok,
                              platform::BoxIcon::Exclamation);
@@ -71,8 +72,8 @@ bool openWindow() {
 
     const int display = displayIndex < 0 ? 0 : displayIndex;
     if (display >= platform::displayCount()) {
-        std::fprintf(stderr, "tarnwick: --display %d: there is no such display (%d found, numbered from 0)\n", display,
-                     platform::displayCount());
+        windowProblem = "--display " + std::to_string(display) + ": there is no such display (" +
+                        std::to_string(platform::displayCount()) + " found, numbered from 0)";
         platform::quitVideo();
         return false;
     }

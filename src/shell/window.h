@@ -1,6 +1,7 @@
 #pragma once
 // The demo's one window and its OpenGL context.
 #include <array>
+#include <string>
 #include <vector>
 
 #include "platform/window.h"
@@ -31,6 +32,9 @@ struct WindowPosition {
 WindowPosition windowedPosition(const std::vector<platform::Rect>& usableAreas, int width, int height);
 
 bool openWindow();
+// Why openWindow last failed, for the program to print, where no message box
+// has said it; empty otherwise.
+extern std::string windowProblem;
 void closeWindow();
 void resizeViewport(int width, int height);
 

@@ -382,6 +382,12 @@ void paceSwap(SDL_Window* window) {
 
 }  // namespace
 
+void runFrameLoop(FrameStep step, LoopFinish finish) {
+    while (step()) {
+    }
+    finish();
+}
+
 void swapBuffers(Window* window) {
     if (!window) return;
     if (!swapsArePaced) paceSwap(sdl(window));

@@ -24,6 +24,7 @@
 //   (MsgWaitForMultipleObjects)           waitEvent               the same, waiting up to a time-out
 //   SetWindowText                         setWindowTitle          yes
 //   SwapBuffers                           swapBuffers             yes
+//   (the message loop)                    runFrameLoop            a plain loop; the browser's own on the web
 //   wglSwapIntervalEXT                    setSwapInterval         yes
 //   SC_SCREENSAVE / SC_MONITORPOWER       (initVideo)             screen saver kept off
 //   QueryPerformanceFrequency / Counter   counterFrequency / counterValue   SDL counter, or a manual one
@@ -151,6 +152,14 @@ void setWindowTitle(Window* window, const char* title);
 void swapBuffers(Window* window);
 // True when swaps are now paced by the display's refresh.
 bool setSwapInterval(int interval);
+
+// The frame loop: `step` runs once a frame until it returns false, then
+// `finish` runs once. On the desktop the loop is ours and this returns after
+// `finish`; in a browser the browser calls `step` before each repaint, and
+// this returns at once.
+using FrameStep = bool (*)();
+using LoopFinish = void (*)();
+void runFrameLoop(FrameStep step, LoopFinish finish);
 
 inline constexpr int vkEscape = 0x1B;
 

@@ -79,6 +79,19 @@ std::int64_t frameCount(const Capture& capture) {
     return hi;
 }
 
+std::int64_t firstFrameAtRow(const Capture& capture, std::int64_t count, int row) {
+    std::int64_t lo = 0, hi = count;
+    while (lo < hi) {
+        std::int64_t mid = lo + (hi - lo) / 2;
+        if (frameRow(capture, mid) >= row) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return lo;
+}
+
 bool drawNextFrame(Capture& capture) {
     placeMusic(capture, capture.nextFrame);
     ++capture.nextFrame;

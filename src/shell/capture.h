@@ -34,6 +34,10 @@ int frameRow(const Capture& capture, std::int64_t k);
 // before the last row and the music has not ended.
 std::int64_t frameCount(const Capture& capture);
 
+// The first of the frames 0 .. count - 1 drawn at or after music row `row`;
+// `count` when none is.
+std::int64_t firstFrameAtRow(const Capture& capture, std::int64_t count, int row);
+
 // Draws frame `nextFrame` into the back buffer and moves on. False when the
 // demo ended on it (that frame is not one to keep). At most two frames are
 // ever waiting in GL to be drawn, whether or not they are read back.

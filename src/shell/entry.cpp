@@ -60,11 +60,44 @@ bool renderFrameWithDelta(double deltaMs) {
     return drawTimedFrame();
 }
 
+namespace {
+
+// The run in progress: its program name and the exit code it ends with.
+const char* runProgram = "";
+int runExitCode = 0;
+
+// One pass of the frame loop: every waiting event, then one frame. False when
+// the run ends.
+bool demoStep() {
+    platform::Event event;
+    // Minimised, an idle pass draws nothing: it waits for an event first.
+    while (platform::waitEvent(event, eventWaitMs())) {
+        const WindowAction action = handleWindowEvent(event);
+        if (action == WindowAction::Quit) return false;
+        if (action == WindowAction::WindowLost) {
+            std::fprintf(stderr, "%s: the window system took the window away; ending the run\n", runProgram);
+            runExitCode = 1;
+            return false;
+        }
+    }
+    if (keys[platform::vkEscape]) return false;
+    if (isActive && !renderFrame()) return false;
+    platform::swapBuffers(windowHandle);
+    return true;
+}
+
+}  // namespace
+
 int runDemo(const DemoOptions& options) {
     platform::catchInterrupts();
     // A message to a stderr that nobody reads any more must not end the run
     // (nor turn its exit status into a signal).
     std::signal(SIGPIPE, SIG_IGN);
+    runProgram = options.program;
+    runExitCode = 0;
+    loadFailed = false;  // a page may run the demo again after a failed start
+    keys = {};
+    isActive = true;
     std::string failure;
     if (!chooseDataFolder(options.dataDir, failure)) {
         std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
@@ -89,27 +122,8 @@ int runDemo(const DemoOptions& options) {
         shutDown();
         return 1;
     }
-
-    int exitCode = 0;
-    for (;;) {
-        platform::Event event;
-        // Minimised, an idle pass draws nothing: it waits for an event first.
-        if (platform::waitEvent(event, eventWaitMs())) {
-            const WindowAction action = handleWindowEvent(event);
-            if (action == WindowAction::Quit) break;
-            if (action == WindowAction::WindowLost) {
-                std::fprintf(stderr, "%s: the window system took the window away; ending the run\n",
-                             options.program);
-                exitCode = 1;
-                break;
-            }
-            continue;
-        }
-        if (keys[platform::vkEscape]) break;
-        if (isActive && !renderFrame()) break;
-        platform::swapBuffers(windowHandle);
-    }
-
-    shutDown();
-    return exitCode;
+    // On the desktop this returns once the run is over; where the browser
+    // drives the frames it returns at once, and the run ends later.
+    platform::runFrameLoop(demoStep, shutDown);
+    return runExitCode;
 }

@@ -32,20 +32,6 @@ int fail(const std::string& message) {
     return 1;
 }
 
-// The first frame drawn at or after `row`; `count` when no shown frame is.
-std::int64_t firstFrameAtRow(const Capture& capture, std::int64_t count, int row) {
-    std::int64_t lo = 0, hi = count;
-    while (lo < hi) {
-        std::int64_t mid = lo + (hi - lo) / 2;
-        if (frameRow(capture, mid) >= row) {
-            hi = mid;
-        } else {
-            lo = mid + 1;
-        }
-    }
-    return lo;
-}
-
 void printBench(const CaptureOptions& o, const std::string& renderer, const std::vector<SceneTimes>& times,
                 const std::vector<double>& yardstick, std::int64_t frames, double totalMs) {
     const double fps = totalMs > 0 ? static_cast<double>(frames) * 1000.0 / totalMs : 0;

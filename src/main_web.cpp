@@ -1,0 +1,122 @@
+// The demo's entry in a web page. The page loads the data into the file
+// system's /data, decodes the music, and then calls one of these (they are
+// exported by name; nothing here sees the browser):
+//
+//   tarnwick_play(row)   plays from music row `row` with its music, the picture
+//                        letterboxed into the canvas; 1 when it could not
+//                        start (the messages went to stderr). The page's
+//                        Module.onRunEnd is called when the run ends.
+//   tarnwick_shot(row)   draws, without sound, on the manual clock at 60 frames
+//                        a second, every frame from row 0 to the first frame of
+//                        row `row`, as the capture tool's --shot does, into a
+//                        1280x720 canvas, and leaves that frame on it; the
+//                        page's title then says "shot ROW ready" or
+//                        "shot ROW failed: <reason>". Called again with a
+//                        later row, it draws on from there (a test takes
+//                        several shots in one pass).
+//   tarnwick_music_row() the music row now (the page's test reads it).
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "common/loadstatus.h"
+#include "music/musicsync.h"
+#include "platform/window.h"
+#include "scenes/schedule.h"
+#include "shell/capture.h"
+#include "shell/entry.h"
+#include "shell/startup.h"
+#include "shell/window.h"
+
+namespace {
+
+constexpr const char* program = "tarnwick";
+constexpr const char* dataFolder = "/data";
+// How long one pass of the browser's frame loop may draw shot frames before
+// it lets the page repaint and take its events.
+constexpr double shotPassMs = 50;
+
+struct Shot {
+    Capture capture;
+    bool open = false;
+    std::int64_t count = 0;  // the frames the demo shows
+    int row = 0;
+    std::int64_t frame = 0;  // the frame that is shot
+};
+Shot shot;
+
+void showShotResult(const std::string& outcome) {
+    const std::string title = "shot " + std::to_string(shot.row) + " " + outcome;
+    platform::setWindowTitle(windowHandle, title.c_str());
+}
+
+void failShot(const std::string& why) {
+    std::fprintf(stderr, "%s: shot %d failed: %s\n", program, shot.row, why.c_str());
+    showShotResult("failed: " + why);
+}
+
+bool shotStep() {
+    const auto start = std::chrono::steady_clock::now();
+    while (shot.capture.nextFrame <= shot.frame) {
+        drawNextFrame(shot.capture);
+        const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+        if (spent.count() > shotPassMs) break;
+    }
+    return shot.capture.nextFrame <= shot.frame;
+}
+
+// The shot stays on the canvas: the capture is left open.
+void shotDone() { showShotResult("ready"); }
+
+}  // namespace
+
+extern "C" {
+
+int tarnwick_play(int row) {
+    DemoOptions options;
+    options.program = program;
+    options.dataDir = dataFolder;
+    options.desktopFullscreen = true;
+    options.startRow = row < 0 ? 0 : row > lastDemoRow ? lastDemoRow : row;
+    return runDemo(options);
+}
+
+void tarnwick_shot(int row) {
+    shot.row = row;
+    if (row < 0 || row > lastDemoRow) {
+        failShot("the row must be a music row from 0 to " + std::to_string(lastDemoRow));
+        return;
+    }
+    if (!shot.open) {
+        std::string why;
+        if (!chooseDataFolder(dataFolder, why)) {
+            failShot(why);
+            return;
+        }
+        startRow = 0;
+        shot.open = openCapture(CaptureSettings{}, shot.capture, why);
+        printLoadMessages(stderr, program);
+        if (!shot.open) {
+            failShot(why);
+            return;
+        }
+        shot.count = frameCount(shot.capture);
+    }
+    const std::int64_t frame = firstFrameAtRow(shot.capture, shot.count, row);
+    if (frame >= shot.count) {
+        const int lastRow = shot.count > 0 ? frameRow(shot.capture, shot.count - 1) : 0;
+        failShot("row " + std::to_string(row) + " is never drawn: the music ends the demo after row " +
+                 std::to_string(lastRow));
+        return;
+    }
+    if (frame < shot.capture.nextFrame - 1) {
+        failShot("frame " + std::to_string(frame) + " is already drawn: shots go in increasing row order");
+        return;
+    }
+    shot.frame = frame;
+    platform::runFrameLoop(shotStep, shotDone);
+}
+
+int tarnwick_music_row() { return musicRow(); }
+
+}  // extern "C"

@@ -1,0 +1,193 @@
+// The demo's web page in a real browser: Debian's chromium, headless, with
+// WebGL through SwiftShader, driven by puppeteer-core. Needs the built page
+// (TARNWICK_PUBLIC, default build-web/public) and the native capture tool
+// (TARNWICK_CAPTURE) whose shots the page's shots are held against.
+"use strict";
+const test = require("node:test");
+const assert = require("node:assert");
+const fs = require("fs");
+const http = require("http");
+const os = require("os");
+const path = require("path");
+const { spawn } = require("child_process");
+const puppeteer = require("puppeteer-core");
+const { readRgb, differences } = require("./compare");
+
+const root = path.resolve(__dirname, "../..");
+const publicDir = path.resolve(process.env.TARNWICK_PUBLIC || path.join(root, "build-web/public"));
+const capture = path.resolve(process.env.TARNWICK_CAPTURE || path.join(root, "build/tools/capture/tarnwick-capture"));
+const browserPath = process.env.CHROMIUM || "/usr/bin/chromium";
+const work = fs.mkdtempSync(path.join(os.tmpdir(), "tarnwick-web-"));
+
+// One shot near the end of each scene, so that the pass also times each one.
+const shotRows = [40, 186, 220, 270, 466, 600, 744];
+// Rasterisers differ along edges (see compare.js).
+const maxPixelShare = 0.01;
+const maxBlockShare = 0.002;
+
+const types = { ".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm",
+  ".json": "application/json", ".png": "image/png", ".mp3": "audio/mpeg" };
+let server, base, browser;
+const consoleErrors = [];
+
+function serve() {
+  return new Promise((resolve) => {
+    server = http.createServer((req, res) => {
+      const name = decodeURIComponent(new URL(req.url, "http://x").pathname);
+      const file = path.join(publicDir, name.endsWith("/") ? name + "index.html" : name);
+      if (!file.startsWith(publicDir) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+        res.writeHead(404).end();
+        return;
+      }
+      res.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
+      fs.createReadStream(file).pipe(res);
+    });
+    server.listen(0, "127.0.0.1", () => resolve(`http://127.0.0.1:${server.address().port}/`));
+  });
+}
+
+// A fresh page; its console errors are collected unless it expects some.
+async function open(query, { expectErrors = false, broken = {} } = {}) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 960, height: 600 });
+  const note = (text) => { if (!expectErrors) consoleErrors.push(text); };
+  page.on("console", (m) => { if (m.type() === "error") note(m.text()); });
+  page.on("pageerror", (e) => note(e.message));
+  if (Object.keys(broken).length) {
+    await page.setRequestInterception(true);
+    page.on("request", (r) => {
+      const hit = Object.keys(broken).find((name) => r.url().endsWith(name));
+      if (!hit) r.continue();
+      else if (broken[hit] === 404) r.respond({ status: 404, body: "" });
+      else r.respond({ status: 200, contentType: "application/octet-stream", body: broken[hit] });
+    });
+  }
+  await page.goto(base + "index.html" + query);
+  return page;
+}
+
+const titleIs = (page, text, timeout) =>
+  page.waitForFunction((t) => document.title === t || document.title.includes("failed"),
+    { timeout, polling: 250 }, text).then(() => page.title());
+
+test.before(async () => {
+  base = await serve();
+  browser = await puppeteer.launch({
+    executablePath: browserPath,
+    protocolTimeout: 900000,
+    args: ["--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+      "--autoplay-policy=no-user-gesture-required"],
+  });
+});
+
+test.after(async () => {
+  if (browser) await browser.close();
+  if (server) server.close();
+});
+
+test("the page fits in 4 MB with its data", () => {
+  let total = 0;
+  const walk = (dir) => fs.readdirSync(dir, { withFileTypes: true }).forEach((e) => {
+    const p = path.join(dir, e.name);
+    if (e.isDirectory()) walk(p); else total += fs.statSync(p).size;
+  });
+  walk(publicDir);
+  console.log(`# page with data: ${(total / 1e6).toFixed(2)} MB`);
+  assert.ok(total <= 4e6, `${total} bytes`);
+});
+
+test("shots of every scene match the native capture", { timeout: 1200000 }, async () => {
+  const nativeDir = path.join(work, "native");
+  fs.mkdirSync(nativeDir);
+  const native = new Promise((resolve, reject) => {
+    const child = spawn(capture, ["--shot", shotRows.join(","), "--out", nativeDir, "--data", path.join(root, "data")],
+      { stdio: ["ignore", "ignore", "inherit"] });
+    child.on("exit", (code) => (code === 0 ? resolve() : reject(new Error(`tarnwick-capture exited ${code}`))));
+    child.on("error", reject);
+  });
+  const page = await open("?shot=" + shotRows.join(","));
+  const rps = rowsPerSecond();
+  let last = { row: 0, at: Date.now() };
+  for (const row of shotRows) {
+    assert.strictEqual(await titleIs(page, `shot ${row} ready`, 900000), `shot ${row} ready`);
+    const now = Date.now();
+    const frames = ((row - last.row) / rps) * 60;
+    console.log(`# rows ${last.row}-${row}: ${((now - last.at) / frames).toFixed(1)} ms per frame`);
+    last = { row, at: now };
+    const url = await page.evaluate(() => document.getElementById("canvas").toDataURL("image/png"));
+    fs.writeFileSync(path.join(work, `web_${row}.png`), Buffer.from(url.split(",")[1], "base64"));
+    await page.evaluate(() => window.nextShot());
+  }
+  await page.close();
+  await native;
+  const nativeFile = (row) => path.join(nativeDir, `row_${String(row).padStart(3, "0")}.png`);
+  for (const row of shotRows) {
+    const d = differences(readRgb(path.join(work, `web_${row}.png`)), readRgb(nativeFile(row)));
+    console.log(`# row ${row}: ${JSON.stringify(d)}`);
+    assert.ok(d.pixelShare <= maxPixelShare && d.blockShare <= maxBlockShare, `row ${row}: ${JSON.stringify(d)}`);
+  }
+  // The comparison tells scenes apart.
+  const other = differences(readRgb(path.join(work, "web_600.png")), readRgb(nativeFile(744)));
+  assert.ok(other.pixelShare > maxPixelShare && other.blockShare > maxBlockShare);
+});
+
+// The music's rows per second, from the sync file's tempo.
+function rowsPerSecond() {
+  const text = fs.readFileSync(path.join(publicDir, "data/sync/sync.csv"), "utf8");
+  const field = (name) => Number(text.match(new RegExp(`^${name}\\t([0-9.]+)`, "m"))[1]);
+  return (field("bpm") / 60) * field("resolution");
+}
+
+test("shots that cannot be taken say why in the title", async () => {
+  for (const [query, reason] of [["5x", "the row must be a music row"], ["754", "the row must be a music row"]]) {
+    const page = await open("?shot=" + query, { expectErrors: true });
+    const title = await titleIs(page, "", 60000);
+    assert.match(title, new RegExp(`^shot -?[0-9]+ failed: ${reason}`));
+    await page.close();
+  }
+});
+
+test("the start screen, a run from ?start-row= on the audio clock, and Escape", { timeout: 120000 }, async () => {
+  const page = await open("?start-row=400");
+  assert.strictEqual(await page.title(), "Tarnwick");
+  await page.waitForSelector("#play:not([disabled])", { timeout: 60000 });
+  assert.ok(await page.$eval("#start", (e) => !e.hidden));
+  await page.click("#play");
+  assert.ok(await page.$eval("#start", (e) => e.hidden));
+  const sample = () => page.evaluate(() => ({
+    clock: Module.tarnwickAudio.context.currentTime, row: Module._tarnwick_music_row(),
+    state: Module.tarnwickAudio.context.state }));
+  await new Promise((r) => setTimeout(r, 1000));
+  const a = await sample();
+  await new Promise((r) => setTimeout(r, 3000));
+  const b = await sample();
+  console.log(`# audio clock ${JSON.stringify(a)} -> ${JSON.stringify(b)}`);
+  assert.strictEqual(b.state, "running");
+  assert.ok(b.clock - a.clock > 1, "the audio clock advances");
+  assert.ok(a.row >= 400 && a.row < 400 + 4 * rowsPerSecond(), `first row ${a.row}`);
+  const expected = (b.clock - a.clock) * rowsPerSecond();
+  assert.ok(Math.abs(b.row - a.row - expected) <= 2 + 0.05 * expected, `rows ${a.row} -> ${b.row}, ${expected} expected`);
+  await page.keyboard.press("Escape");
+  await page.waitForFunction(() => !document.getElementById("start").hidden, { timeout: 10000 });
+  const row = await page.evaluate(() => Module._tarnwick_music_row());
+  await new Promise((r) => setTimeout(r, 500));
+  assert.strictEqual(await page.evaluate(() => Module._tarnwick_music_row()), row, "the music stopped");
+  await page.close();
+});
+
+test("a missing picture and a broken music file are named on the page", { timeout: 120000 }, async () => {
+  for (const [file, body, named] of [["Grafik/bak.png", 404, "data/Grafik/bak.png: "],
+                                     ["musik/musik.mp3", "not an mp3", "data/musik/musik.mp3: "]]) {
+    const page = await open("", { expectErrors: true, broken: { [file]: body } });
+    await page.waitForSelector("#play:not([disabled])", { timeout: 60000 });
+    await page.click("#play");
+    await page.waitForFunction((n) => document.getElementById("message").textContent.includes(n),
+      { timeout: 30000 }, named);
+    assert.ok(await page.$eval("#start", (e) => !e.hidden), "the start screen is back");
+    await page.close();
+  }
+});
+
+test("no errors on the console of a normal run", () => {
+  assert.deepStrictEqual(consoleErrors, []);
+});

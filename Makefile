@@ -14,15 +14,22 @@ PACKAGES = g++ cmake pkg-config make python3 \
   help2man desktop-file-utils dpkg-dev
 # What building and checking the Debian package on a fresh root needs besides.
 PACKAGE_TEST_PACKAGES = lintian debootstrap
+# What building and testing the web page needs besides (Node.js and npm from
+# Debian unless a Node.js with npm is installed already).
+WEB_PACKAGES = emscripten chromium dpkg-dev $(if $(shell command -v npm 2>/dev/null),,nodejs npm)
+WEB_BUILD_DIR ?= build-web
+# Debian's emcc runs its JavaScript tools with Debian's node modules.
+EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-package build demo test test-asan install deb test-package assets scenes bench mutants clean
+.PHONY: all deps deps-package deps-web web serve-web test-web build demo test test-asan install deb test-package assets scenes bench mutants clean
 
 all: build
 
 deps-package: PACKAGES += $(PACKAGE_TEST_PACKAGES)
-deps deps-package:
+deps-web: PACKAGES += $(WEB_PACKAGES)
+deps deps-package deps-web:
 	@missing=$$(for p in $(PACKAGES); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
 	  done); \
@@ -60,6 +67,28 @@ deb: build
 test-package: deps-package deb
 	bash tests/package/test_package.sh $(BUILD_DIR)
 
+# The demo as a web page: build-web/public/ holds index.html, the program
+# (.js and .wasm) and the data, and is all a static host needs.
+web: deps-web $(WEB_BUILD_DIR)/lodepng/lodepng.cpp
+	$(EMSCRIPTEN_ENV) emcmake cmake -S web -B $(WEB_BUILD_DIR) -DLODEPNG_SOURCE_DIR=$(abspath $(WEB_BUILD_DIR))/lodepng
+	$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD_DIR) -j $(JOBS)
+
+$(WEB_BUILD_DIR)/lodepng/lodepng.cpp:
+	bash web/fetch-lodepng.sh $(WEB_BUILD_DIR)/lodepng
+
+# The page on http://127.0.0.1:8000/ until Ctrl+C.
+serve-web: web
+	@echo "serve-web: open http://127.0.0.1:8000/ (Ctrl+C stops it)"
+	cd $(WEB_BUILD_DIR)/public && python3 -m http.server 8000 --bind 127.0.0.1
+
+# The page in headless chromium: shots of every scene against the native
+# capture, the start screen, a run on the audio clock, Escape, broken data.
+test-web: web build
+	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	TARNWICK_PUBLIC=$(abspath $(WEB_BUILD_DIR))/public \
+	TARNWICK_CAPTURE=$(abspath $(BUILD_DIR))/tools/capture/tarnwick-capture \
+	  node --test tests/web/
+
 # Every test again, built with AddressSanitizer, UndefinedBehaviorSanitizer
 # and LeakSanitizer, plus the whole shipped demo played headless at real
 # speed; any finding fails it. The sanitizer options are set by CTest.
@@ -86,4 +115,4 @@ mutants: deps
 	python3 tools/mutants/mutants.py
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(WEB_BUILD_DIR)

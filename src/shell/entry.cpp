@@ -79,6 +79,8 @@ bool demoStep() {
             runExitCode = 1;
             return false;
         }
+        // Escape pressed and let go between two slow frames still counts.
+        if (keys[platform::vkEscape]) return false;
     }
     if (keys[platform::vkEscape]) return false;
     if (isActive && !renderFrame()) return false;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The source folders form a one-way stack: each may include only from the
-# folders below it, and SDL appears nowhere but in platform/.
+# folders below it, and SDL and the browser (Emscripten) appear nowhere but
+# in platform/.
 #
 #   main.cpp -> shell -> scenes -> textures, music -> sync -> platform -> common
 set -u
@@ -36,5 +37,11 @@ if [ -n "$sdl" ]; then
   echo "$sdl"
   status=1
 fi
-[ $status -eq 0 ] && echo "layers: one-way, SDL only in platform/"
+browser=$(grep -rnE '#include *[<"]emscripten|EM_JS|EM_ASM|emscripten_' --include='*.h' --include='*.cpp' . | grep -v '^\./platform/')
+if [ -n "$browser" ]; then
+  echo "the browser outside platform/:"
+  echo "$browser"
+  status=1
+fi
+[ $status -eq 0 ] && echo "layers: one-way, SDL and the browser only in platform/"
 exit $status

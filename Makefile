@@ -14,9 +14,9 @@ PACKAGES = g++ cmake pkg-config make python3 \
   help2man desktop-file-utils dpkg-dev
 # What building and checking the Debian package on a fresh root needs besides.
 PACKAGE_TEST_PACKAGES = lintian debootstrap
-# What building and testing the web page needs besides (Node.js and npm from
-# Debian unless a Node.js with npm is installed already).
-WEB_PACKAGES = emscripten chromium dpkg-dev $(if $(shell command -v npm 2>/dev/null),,nodejs npm)
+# What building and testing the web page needs (Node.js and npm from Debian
+# unless a Node.js with npm is installed already); `make deps` installs it too.
+WEB_PACKAGES = emscripten chromium $(if $(shell command -v npm 2>/dev/null),,nodejs npm)
 WEB_BUILD_DIR ?= build-web
 # Debian's emcc runs its JavaScript tools with Debian's node modules.
 EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs
@@ -27,6 +27,7 @@ PREFIX ?= /usr/local
 
 all: build
 
+deps: PACKAGES += $(WEB_PACKAGES)
 deps-package: PACKAGES += $(PACKAGE_TEST_PACKAGES)
 deps-web: PACKAGES += $(WEB_PACKAGES)
 deps deps-package deps-web:

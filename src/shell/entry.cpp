@@ -79,10 +79,10 @@ bool demoStep() {
             runExitCode = 1;
             return false;
         }
-        // Escape pressed and let go between two slow frames still counts.
+        // Checked at each event: Escape pressed and let go between two slow
+        // frames still ends the run.
         if (keys[platform::vkEscape]) return false;
     }
-    if (keys[platform::vkEscape]) return false;
     if (isActive && !renderFrame()) return false;
     platform::swapBuffers(windowHandle);
     return true;

@@ -103,11 +103,12 @@ bool drawNextFrame(Capture& capture) {
     return more;
 }
 
-void readFrame(const Capture& capture, std::vector<unsigned char>& pixels) {
+void readFrame(const Capture& capture, std::vector<unsigned char>& pixels, PixelLayout layout) {
     const int w = capture.settings.width, h = capture.settings.height;
-    pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
+    const bool rgba = layout == PixelLayout::Rgba;
+    pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * (rgba ? 4 : 3));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, w, h, rgba ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
 }
 
 std::string rendererName() {

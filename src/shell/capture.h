@@ -43,9 +43,11 @@ std::int64_t firstFrameAtRow(const Capture& capture, std::int64_t count, int row
 // ever waiting in GL to be drawn, whether or not they are read back.
 bool drawNextFrame(Capture& capture);
 
-// The back buffer as RGB bytes, rows from the bottom up as GL gives them;
-// `pixels` is resized to width x height x 3 and may be reused across frames.
-void readFrame(const Capture& capture, std::vector<unsigned char>& pixels);
+// The back buffer as RGB bytes (or RGBA, which most GL implementations hand
+// over faster), rows from the bottom up as GL gives them; `pixels` is resized
+// to width x height x 3 (or 4) and may be reused across frames.
+enum class PixelLayout { Rgb, Rgba };
+void readFrame(const Capture& capture, std::vector<unsigned char>& pixels, PixelLayout layout = PixelLayout::Rgb);
 // The GL implementation's renderer name.
 std::string rendererName();
 

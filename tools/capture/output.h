@@ -28,11 +28,14 @@ std::string absolutePath(const std::string& path);
 // The full path of a program found on PATH, or "" when there is none.
 std::string findOnPath(const std::string& program);
 
-// An ffmpeg process that encodes raw RGB frames from a pipe into H.264 with
+// An ffmpeg process that encodes raw 4:2:0 frames from a pipe into H.264 with
 // the music muxed in. It encodes in its own process while the caller renders.
 struct VideoEncoder {
     pid_t pid = -1;
     int pipe = -1;
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> planes;  // the frame being handed over
 };
 
 struct VideoJob {
@@ -45,7 +48,8 @@ struct VideoJob {
 };
 
 bool startVideo(const VideoJob& job, VideoEncoder& encoder, std::string& why);
-// One frame, bottom row first (ffmpeg turns it upright). Never blocks for
+// One frame of RGBA bytes, bottom row first, as GL reads it: converted to
+// 4:2:0 here, upright, and handed to ffmpeg. Never blocks for
 // long: while ffmpeg takes nothing it asks `stop` every 50 ms, and gives up
 // (false, "stopped") once that says so.
 bool writeVideoFrame(VideoEncoder& encoder, const std::vector<unsigned char>& bottomUp,

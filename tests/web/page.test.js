@@ -9,13 +9,14 @@ const fs = require("fs");
 const http = require("http");
 const os = require("os");
 const path = require("path");
-const { spawn } = require("child_process");
+const { execFileSync, spawn } = require("child_process");
 const puppeteer = require("puppeteer-core");
 const { readRgb, differences } = require("./compare");
 
 const root = path.resolve(__dirname, "../..");
 const publicDir = path.resolve(process.env.TARNWICK_PUBLIC || path.join(root, "build-web/public"));
 const capture = path.resolve(process.env.TARNWICK_CAPTURE || path.join(root, "build/tools/capture/tarnwick-capture"));
+const syncTool = path.join(path.dirname(capture), "../sync/tarnwick-sync");
 const browserPath = process.env.CHROMIUM || "/usr/bin/chromium";
 const work = fs.mkdtempSync(path.join(os.tmpdir(), "tarnwick-web-"));
 
@@ -179,6 +180,18 @@ test("the start screen, a run from ?start-row= on the audio clock, and Escape", 
   const row = await page.evaluate(() => Module._tarnwick_music_row());
   await new Promise((r) => setTimeout(r, 500));
   assert.strictEqual(await page.evaluate(() => Module._tarnwick_music_row()), row, "the music stopped");
+  await page.close();
+});
+
+test("the browser decodes the music to the desktop's length", { timeout: 60000 }, async () => {
+  const data = path.join(root, "data");
+  const report = JSON.parse(execFileSync(syncTool, [path.join(data, "sync/sync.csv"), "--music",
+    path.join(data, "musik/musik.mp3"), "--json"]).toString());
+  const page = await open("");
+  await page.waitForSelector("#play:not([disabled])", { timeout: 60000 });
+  const seconds = await page.evaluate(() => Module.tarnwickSounds["/data/musik/musik.mp3"].buffer.duration);
+  console.log(`# music: ${seconds} s in the browser, ${report.lengthSeconds} s from libmpg123`);
+  assert.ok(Math.abs(seconds - report.lengthSeconds) < 0.001);
   await page.close();
 });
 

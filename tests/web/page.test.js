@@ -78,7 +78,7 @@ test.before(async () => {
   browser = await puppeteer.launch({
     executablePath: browserPath,
     protocolTimeout: 900000,
-    args: ["--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+    args: ["--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
       "--autoplay-policy=no-user-gesture-required"],
   });
 });

@@ -18,6 +18,7 @@
 #include <emscripten/html5.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>

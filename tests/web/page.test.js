@@ -153,7 +153,7 @@ test("shots that cannot be taken say why in the title", async () => {
   }
 });
 
-test("the start screen, a run from ?start-row= on the audio clock, and Escape", { timeout: 120000 }, async () => {
+test("the start screen, a run from ?start-row= on the audio clock, F and Escape", { timeout: 120000 }, async () => {
   const page = await open("?start-row=400");
   assert.strictEqual(await page.title(), "Tarnwick");
   await page.waitForSelector("#play:not([disabled])", { timeout: 60000 });
@@ -173,6 +173,11 @@ test("the start screen, a run from ?start-row= on the audio clock, and Escape", 
   assert.ok(a.row >= 400 && a.row < 400 + 4 * rowsPerSecond(), `first row ${a.row}`);
   const expected = (b.clock - a.clock) * rowsPerSecond();
   assert.ok(Math.abs(b.row - a.row - expected) <= 2 + 0.05 * expected, `rows ${a.row} -> ${b.row}, ${expected} expected`);
+  // F toggles the browser's fullscreen.
+  await page.keyboard.press("f");
+  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 });
+  await page.keyboard.press("f");
+  await page.waitForFunction(() => document.fullscreenElement === null, { timeout: 5000 });
   // Pressed and let go before the next frame is drawn.
   await page.evaluate(() => ["keydown", "keyup"].forEach((type) =>
     window.dispatchEvent(new KeyboardEvent(type, { key: "Escape", bubbles: true }))));

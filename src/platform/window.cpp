@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/glbinding.h"
+#include "platform/systemclock.h"
 
 namespace platform {
 namespace {
@@ -73,17 +74,6 @@ int virtualKeyCode(SDL_Keycode key) {
         case SDLK_LALT: case SDLK_RALT: return 0x12;
         default: return 0;
     }
-}
-
-struct ManualCounter {
-    bool active = false;
-    std::uint64_t frequency = 0;
-    std::int64_t value = 0;
-};
-
-ManualCounter& manual() {
-    static ManualCounter counter;
-    return counter;
 }
 
 }  // namespace
@@ -406,24 +396,15 @@ bool setSwapInterval(int interval) {
     return swapsArePaced;
 }
 
-std::uint64_t counterFrequency() {
-    if (manual().active) return manual().frequency;
-    return SDL_GetPerformanceFrequency();
-}
+namespace systemclock {
 
-std::int64_t counterValue() {
-    if (manual().active) return manual().value;
-    return static_cast<std::int64_t>(SDL_GetPerformanceCounter());
-}
-
-void useManualCounter(std::uint64_t frequency, std::int64_t value) { manual() = {true, frequency, value}; }
-void setManualCounter(std::int64_t value) { manual().value = value; }
-void useSystemCounter() { manual().active = false; }
-
+std::uint64_t counterFrequency() { return SDL_GetPerformanceFrequency(); }
+std::int64_t counterValue() { return static_cast<std::int64_t>(SDL_GetPerformanceCounter()); }
 std::int64_t monotonicNanoseconds() {
-    if (manual().active) return manual().value;
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
+
+}  // namespace systemclock
 
 }  // namespace platform

@@ -24,6 +24,7 @@
 
 #include "common/loadstatus.h"
 #include "platform/audio.h"
+#include "platform/streamframes.h"
 
 // ---- the JavaScript side ----
 
@@ -323,21 +324,12 @@ bool freeStream(StreamHandle h) {
 
 std::uint64_t secondsToBytes(StreamHandle h, double seconds) {
     Stream* s = find(h);
-    if (!s || !(seconds > 0)) return 0;
-    // The last frame that starts at or before `seconds`, judged the way
-    // bytesToSeconds converts frames, so that the two round-trip exactly.
-    const double maxFrames = 9007199254740992.0 / static_cast<double>(frameBytes(*s));  // 2^53 bytes
-    double frame = std::floor(seconds * s->rate);
-    if (!(frame < maxFrames)) frame = maxFrames;
-    if (static_cast<double>(frame + 1) / s->rate <= seconds) frame += 1;
-    else if (frame > 0 && frame / s->rate > seconds) frame -= 1;
-    return static_cast<std::uint64_t>(frame) * frameBytes(*s);
+    return s ? frames::bytesAt(seconds, s->rate, frameBytes(*s)) : 0;
 }
 
 double bytesToSeconds(StreamHandle h, std::uint64_t bytes) {
     Stream* s = find(h);
-    if (!s) return 0;
-    return static_cast<double>(bytes / frameBytes(*s)) / s->rate;
+    return s ? frames::secondsAt(bytes, s->rate, frameBytes(*s)) : 0;
 }
 
 bool setPosition(StreamHandle h, std::uint64_t bytes) {

@@ -24,6 +24,7 @@
 #include <deque>
 
 #include "platform/glbinding.h"
+#include "platform/systemclock.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -53,17 +54,6 @@ struct State {
 State& state() {
     static State s;
     return s;
-}
-
-struct ManualCounter {
-    bool active = false;
-    std::uint64_t frequency = 0;
-    std::int64_t value = 0;
-};
-
-ManualCounter& manual() {
-    static ManualCounter counter;
-    return counter;
 }
 
 // The canvas's size on the page in device pixels.
@@ -281,23 +271,12 @@ void runFrameLoop(FrameStep step, LoopFinish finish) {
     emscripten_set_main_loop(loopPass, 0, EM_FALSE);
 }
 
-std::uint64_t counterFrequency() {
-    if (manual().active) return manual().frequency;
-    return 1000000;
-}
+namespace systemclock {
 
-std::int64_t counterValue() {
-    if (manual().active) return manual().value;
-    return static_cast<std::int64_t>(emscripten_get_now() * 1000.0);
-}
+std::uint64_t counterFrequency() { return 1000000; }
+std::int64_t counterValue() { return static_cast<std::int64_t>(emscripten_get_now() * 1000.0); }
+std::int64_t monotonicNanoseconds() { return static_cast<std::int64_t>(emscripten_get_now() * 1e6); }
 
-void useManualCounter(std::uint64_t frequency, std::int64_t value) { manual() = {true, frequency, value}; }
-void setManualCounter(std::int64_t value) { manual().value = value; }
-void useSystemCounter() { manual().active = false; }
-
-std::int64_t monotonicNanoseconds() {
-    if (manual().active) return manual().value;
-    return static_cast<std::int64_t>(emscripten_get_now() * 1e6);
-}
+}  // namespace systemclock
 
 }  // namespace platform

@@ -525,6 +525,15 @@ void glGetIntegerv(GLenum name, GLint* values) {
     if (st().started) st().es.GetIntegerv(name, values);
 }
 
+// The matrices come from our own stacks; ES 2 keeps none.
+void glGetFloatv(GLenum name, GLfloat* values) {
+    const auto& s = st();
+    if (name == GL_MODELVIEW_MATRIX || name == GL_PROJECTION_MATRIX) {
+        const auto& m = name == GL_MODELVIEW_MATRIX ? s.modelview.back() : s.projection.back();
+        std::copy(m.begin(), m.end(), values);
+    }
+}
+
 const GLubyte* glGetString(GLenum name) { return st().started ? st().es.GetString(name) : nullptr; }
 
 void glFinish() {

@@ -22,6 +22,8 @@
 //                                         ES 2's own calls
 //   glReadPixels                          read as RGBA (what ES 2 promises) and
 //                                         packed as asked (GL_RGB or GL_RGBA)
+//   glGetFloatv(GL_MODELVIEW_MATRIX,      the top of our own stack
+//     GL_PROJECTION_MATRIX)
 //   glPushAttrib, glPopAttrib             our own stack of all the state above
 //                                         (the capture tool's yardstick keeps the
 //                                         scenes' state with it)

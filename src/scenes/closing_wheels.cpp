@@ -35,57 +35,136 @@ constexpr double fadeMs = 500.0;
 
 const WheelRing wheelRing = makeRings();
 
+namespace {
+
+struct Band {
+    float side;  // -1: the -z half, +1: the +z half
+    bool cap;    // a cone to the centre, else a rim drawn from the ring-0 point
+};
+const Band wheelBands[4] = {{-1, true}, {-1, false}, {1, false}, {1, true}};
+
+// The four corners of segment k of a band, with their texture coordinates,
+// in the wheel's frame before its spin and burst.
+struct Corner {
+    float s, t, x, y, z;
+};
+void segmentCorners(const Band& band, int k, float d, Corner out[4]) {
+    const auto& ring = wheelRing.point;
+    const int next = (k + 1) % wheelSegments;
+    // t runs 0 to 1 from the -z apex over the rim to the +z apex.
+    const float tInner = band.side < 0 ? 0.25f : 0.75f;  // at the inner edge
+    const float tApex = band.side < 0 ? 0.0f : 1.0f;
+    const float s0 = static_cast<float>(k) / 50.0f, s1 = s0 + 0.02f;
+    const float p0x = static_cast<float>(ring[0][k].x), p0y = static_cast<float>(ring[0][k].y);
+    const float q0x = static_cast<float>(ring[0][next].x), q0y = static_cast<float>(ring[0][next].y);
+    const float edgeZ = band.side * d;
+    if (band.cap) {
+        out[0] = {s0, tInner, p0x, p0y, edgeZ};
+        out[1] = {s1, tInner, q0x, q0y, edgeZ};
+        out[2] = {s1, tApex, 0.0f, 0.0f, 0.0f};
+        out[3] = {s0, tApex, 0.0f, 0.0f, 0.0f};
+    } else {
+        out[0] = {s0, tInner, p0x, p0y, edgeZ};
+        out[1] = {s0, 0.5f, static_cast<float>(ring[1][k].x), static_cast<float>(ring[1][k].y), 0.0f};
+        out[2] = {s1, 0.5f, static_cast<float>(ring[1][next].x), static_cast<float>(ring[1][next].y), 0.0f};
+        out[3] = {s1, tInner, q0x, q0y, edgeZ};
+    }
+}
+
+// One quad in a block of its own, moved by the matrix stack: along the axis
+// by `burst`, and a rim to its inner edge point, its corners relative to it.
+void drawQuadOnItsOwn(const Band& band, const Corner corner[4], float burst) {
+    glPushMatrix();
+    glTranslatef(0.0f, 0.0f, burst);
+    const Corner from = band.cap ? Corner{} : corner[0];
+    if (!band.cap) glTranslatef(from.x, from.y, from.z);
+    glBegin(GL_QUADS);
+    for (int v = 0; v < 4; ++v) {
+        const Corner& c = corner[v];
+        glTexCoord2f(c.s, c.t);
+        glVertex3f(c.x - from.x, c.y - from.y, c.z - from.z);
+    }
+    glEnd();
+    glPopMatrix();
+}
+
+// Whether a point of the current frame lies inside the view: GL's projection
+// times modelview, read back once.
+struct ClipTest {
+    double m[16];
+    bool contains(float x, float y, float z) const {
+        double clip[4];
+        for (int row = 0; row < 4; ++row) clip[row] = m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+        const double w = clip[3];
+        return std::fabs(clip[0]) < w && std::fabs(clip[1]) < w && std::fabs(clip[2]) < w;
+    }
+};
+
+ClipTest clipTest() {
+    GLfloat modelview[16], projection[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    ClipTest t{};
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row)
+            for (int k = 0; k < 4; ++k) t.m[col * 4 + row] += double(projection[k * 4 + row]) * modelview[col * 4 + k];
+    return t;
+}
+
+}  // namespace
+
 void drawWheel(double halfDepth) {
     const ClosingWheelsState& s = closingWheels;
-    const auto& ring = wheelRing.point;
     const float spin = static_cast<float>(s.wheelSpin);
     const float d = static_cast<float>(halfDepth);
-    struct Band {
-        float side;  // -1: the -z half, +1: the +z half
-        bool cap;    // a cone to the centre, else a rim drawn from the ring-0 point
-    };
-    const Band bands[4] = {{-1, true}, {-1, false}, {1, false}, {1, true}};
-    for (const Band& band : bands) {
-        // t runs 0 to 1 from the -z apex over the rim to the +z apex.
-        const float tInner = band.side < 0 ? 0.25f : 0.75f;  // at the inner edge
-        const float tApex = band.side < 0 ? 0.0f : 1.0f;
-        for (int k = 0; k < wheelSegments; ++k) {
-            const int next = (k + 1) % wheelSegments;
-            const float s0 = static_cast<float>(k) / 50.0f, s1 = s0 + 0.02f;
-            const float b = static_cast<float>(s.segmentBurst[k]);
-            const float p0x = static_cast<float>(ring[0][k].x), p0y = static_cast<float>(ring[0][k].y);
-            const float q0x = static_cast<float>(ring[0][next].x), q0y = static_cast<float>(ring[0][next].y);
-            glPushMatrix();
-            glRotatef(spin, 0.0f, 0.0f, 1.0f);
-            glTranslatef(0.0f, 0.0f, band.side * b);
-            if (band.cap) {
-                glBegin(GL_QUADS);
-                if (band.side < 0) {
-                    glTexCoord2f(s0, tInner); glVertex3f(p0x, p0y, -d);
-                    glTexCoord2f(s1, tInner); glVertex3f(q0x, q0y, -d);
-                } else {
-                    glTexCoord2f(s0, tInner); glVertex3f(p0x, p0y, d);
-                    glTexCoord2f(s1, tInner); glVertex3f(q0x, q0y, d);
-                }
-                glTexCoord2f(s1, tApex); glVertex3f(0.0f, 0.0f, 0.0f);
-                glTexCoord2f(s0, tApex); glVertex3f(0.0f, 0.0f, 0.0f);
-                glEnd();
-            } else {
-                // Drawn from the segment's inner edge point, the others relative to it.
-                const float p1x = static_cast<float>(ring[1][k].x), p1y = static_cast<float>(ring[1][k].y);
-                const float q1x = static_cast<float>(ring[1][next].x), q1y = static_cast<float>(ring[1][next].y);
-                const float edgeZ = band.side * d;
-                glTranslatef(p0x, p0y, edgeZ);
-                glBegin(GL_QUADS);
-                glTexCoord2f(s0, tInner); glVertex3f(0.0f, 0.0f, 0.0f);
-                glTexCoord2f(s0, 0.5f); glVertex3f(p1x - p0x, p1y - p0y, -edgeZ);
-                glTexCoord2f(s1, 0.5f); glVertex3f(q1x - p0x, q1y - p0y, -edgeZ);
-                glTexCoord2f(s1, tInner); glVertex3f(q0x - p0x, q0y - p0y, 0.0f);
-                glEnd();
+    if (s.drawSegmentsApart) {
+        for (const Band& band : wheelBands)
+            for (int k = 0; k < wheelSegments; ++k) {
+                Corner corner[4];
+                segmentCorners(band, k, d, corner);
+                glPushMatrix();
+                glRotatef(spin, 0.0f, 0.0f, 1.0f);
+                drawQuadOnItsOwn(band, corner, band.side * static_cast<float>(s.segmentBurst[k]));
+                glPopMatrix();
             }
-            glPopMatrix();
-        }
+        return;
     }
+    // The wheel in one block of triangles: the burst moves each segment along
+    // the axis, which the spin leaves where it is, so it is added to the
+    // corners here. Each quad goes as the two triangles GL makes of a quad
+    // sent on its own, a fan from its first corner; the diagonal shows, since
+    // a cap's two apex corners coincide and a rim lays a rectangle of the
+    // texture onto a trapezoid. A quad that reaches past the edge of the view
+    // is cut there by GL, and a quad sent on its own is cut differently from
+    // its two triangles, so such a quad still goes on its own as above.
+    constexpr int fan[6] = {0, 1, 2, 0, 2, 3};
+    glPushMatrix();
+    glRotatef(spin, 0.0f, 0.0f, 1.0f);
+    const ClipTest inView = clipTest();
+    bool inBlock = false;
+    for (const Band& band : wheelBands)
+        for (int k = 0; k < wheelSegments; ++k) {
+            const float burst = band.side * static_cast<float>(s.segmentBurst[k]);
+            Corner corner[4];
+            segmentCorners(band, k, d, corner);
+            bool inside = true;
+            for (const Corner& c : corner) inside = inside && inView.contains(c.x, c.y, c.z + burst);
+            if (!inside) {
+                if (inBlock) glEnd();
+                inBlock = false;
+                drawQuadOnItsOwn(band, corner, burst);
+                continue;
+            }
+            if (!inBlock) glBegin(GL_TRIANGLES);
+            inBlock = true;
+            for (int v : fan) {
+                const Corner& c = corner[v];
+                glTexCoord2f(c.s, c.t);
+                glVertex3f(c.x, c.y, c.z + burst);
+            }
+        }
+    if (inBlock) glEnd();
+    glPopMatrix();
 }
 
 void drawClosingWheels() {

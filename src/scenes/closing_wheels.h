@@ -13,6 +13,12 @@ struct ClosingWheelsState {
     float sceneFade = 0.0f;   // backdrop and wheels show at grey 1 - sceneFade
     float captionFade = 0.0f; // the caption shows at grey 1 - captionFade
     double segmentBurst[wheelSegments] = {};  // axial offset of each segment, shared by the wheels
+
+    // True draws every segment of every band in a block of its own, turned
+    // and moved by the matrix stack. False (the demo) sends each wheel in one
+    // block, the segments moved by arithmetic: the same picture, but GL is
+    // not made to finish a block 600 times a frame.
+    bool drawSegmentsApart = false;
 };
 
 extern ClosingWheelsState closingWheels;
@@ -30,7 +36,8 @@ extern const WheelRing wheelRing;
 // One wheel centred on the current origin, its axis along z, half as deep as
 // `halfDepth` at its inner edges: a rim of radius R_1 at z = 0, conical caps
 // to the centre, 50 segments each opened by its segmentBurst along the axis
-// and turned by wheelSpin. Binds nothing and sets no colour.
+// and turned by wheelSpin. Binds nothing and sets no colour; the matrix is
+// restored.
 void drawWheel(double halfDepth);
 
 // One frame of the scene; animates by frameDeltaMs.

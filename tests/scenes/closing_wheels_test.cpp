@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -21,6 +22,21 @@ struct Point {
 Point at(const gldouble::Vertex& v) { return {v.x, v.y, v.z}; }
 double distance(Point a, Point b) { return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z)); }
 
+// The quads as drawn, whichever way they were sent: GL_QUADS four corners at
+// a time, GL_TRIANGLES six (the fan GL makes of a quad from its first corner).
+std::vector<gldouble::Primitive> quadsOf(const std::vector<gldouble::Primitive>& sent) {
+    std::vector<gldouble::Primitive> quads;
+    for (const auto& p : sent) {
+        const size_t step = p.mode == GL_TRIANGLES ? 6 : 4;
+        for (size_t f = 0; f + step <= p.vertices.size(); f += step) {
+            gldouble::Primitive quad = p;
+            quad.vertices = {p.vertices[f], p.vertices[f + 1], p.vertices[f + 2], p.vertices[f + step - 1]};
+            quads.push_back(quad);
+        }
+    }
+    return quads;
+}
+
 class ClosingWheelsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -38,7 +54,7 @@ protected:
     }
     static std::vector<gldouble::Primitive> withTexture(GLuint name) {
         std::vector<gldouble::Primitive> list;
-        for (const auto& p : gldouble::primitives())
+        for (const auto& p : quadsOf(gldouble::primitives()))
             if (p.vertices[0].texture == name) list.push_back(p);
         return list;
     }
@@ -150,7 +166,7 @@ TEST_F(ClosingWheelsTest, WheelsTiltSpinAndSizeAsTabled) {
         }
     }
     EXPECT_EQ(tilts, (std::vector<double>{30, 40, 50}));  // the group's tumble, then 40 and 50 more
-    EXPECT_EQ(spins, 3 * quadsPerWheel);
+    EXPECT_EQ(spins, 3);  // once for each wheel
     // The -z cap's rim corner as passed lies at minus the wheel's half-depth.
     const double halfDepth[3] = {0.5, 0.42, 0.9};
     for (int w = 0; w < 3; ++w) EXPECT_FLOAT_EQ(float(segment(w, 1, 10).vertices[0].objZ), float(-halfDepth[w]));
@@ -175,8 +191,26 @@ TEST(DrawWheel, EverySegmentsFourBandsHaveTheTabledCorners) {
     gldouble::reset();
     const double d = 0.42;
     drawWheel(d);
-    ASSERT_EQ(gldouble::primitives().size(), size_t(quadsPerWheel));
+    const auto quads = quadsOf(gldouble::primitives());
+    ASSERT_EQ(quads.size(), size_t(quadsPerWheel));
     EXPECT_EQ(gldouble::modelviewDepth(), 1u);
+    // The projection is the identity here, so the view is the cube from -1 to
+    // 1: the quads inside it go as triangles, the others each on their own.
+    int asTriangles = 0, onTheirOwn = 0;
+    for (const auto& p : gldouble::primitives()) {
+        bool inside = true;
+        for (const auto& v : p.vertices) inside = inside && std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}) < 1;
+        if (p.mode == GL_TRIANGLES) {
+            asTriangles += int(p.vertices.size()) / 6;
+            EXPECT_TRUE(inside);
+        } else {
+            ++onTheirOwn;
+            EXPECT_EQ(p.vertices.size(), 4u);
+            EXPECT_FALSE(inside);
+        }
+    }
+    EXPECT_GT(asTriangles, 0);
+    EXPECT_GT(onTheirOwn, 0);
     for (int k : {0, 13, 49}) {
         const int next = (k + 1) % wheelSegments;
         const double b = k == 13 ? 0.3 : 0;
@@ -192,7 +226,7 @@ TEST(DrawWheel, EverySegmentsFourBandsHaveTheTabledCorners) {
             {ring(0, k, d + b), ring(0, next, d + b), axis1, axis1},
         };
         for (int band = 0; band < 4; ++band) {
-            const auto& quad = gldouble::primitives()[size_t(band * wheelSegments + k)].vertices;
+            const auto& quad = quads[size_t(band * wheelSegments + k)].vertices;
             ASSERT_EQ(quad.size(), 4u);
             for (int v = 0; v < 4; ++v)
                 EXPECT_LT(distance(at(quad[size_t(v)]), corners[band][v]), 1e-5)

@@ -258,6 +258,15 @@ void glTexParameteri(GLenum target, GLenum pname, GLint param) {
     record("glTexParameteri", {double(target), double(pname), double(param)});
     st().textures[st().bound].parameters[pname] = param;
 }
+void glGetFloatv(GLenum name, GLfloat* values) {
+    record("glGetFloatv", {double(name)});
+    if (name == GL_MODELVIEW_MATRIX || name == GL_PROJECTION_MATRIX) {
+        const Matrix& m = name == GL_MODELVIEW_MATRIX ? modelview() : projection();
+        for (int i = 0; i < 16; ++i) values[i] = static_cast<GLfloat>(m[size_t(i)]);
+    } else {
+        ADD_FAILURE() << "glGetFloatv asked for 0x" << std::hex << name << ", which the double does not know";
+    }
+}
 void glGetIntegerv(GLenum name, GLint* values) {
     record("glGetIntegerv", {double(name)});
     if (name == GL_MAX_TEXTURE_SIZE) {

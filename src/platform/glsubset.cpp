@@ -202,7 +202,7 @@ void change(T& current, T value) {
 
 void emitVertex(float x, float y, float z) {
     State& s = st();
-    if (!s.inBegin || s.primitive != GL_QUADS) return;
+    if (!s.inBegin || (s.primitive != GL_QUADS && s.primitive != GL_TRIANGLES)) return;
     if (s.clipMatrixStale) {
         s.clipMatrix = multiply(s.projection.back(), s.modelview.back());
         s.clipMatrixStale = false;
@@ -214,10 +214,15 @@ void emitVertex(float x, float y, float z) {
     for (int i = 0; i < 4; ++i) v.colour[i] = std::clamp(s.colour[static_cast<std::size_t>(i)], 0.0f, 1.0f);
     v.texCoord[0] = s.texCoord[0];
     v.texCoord[1] = s.texCoord[1];
-    if (s.quadVertices < 4) return;
-    // Fanned from the first vertex, as Mesa splits a quad: where a quad is not
-    // flat, or two of its corners meet, the diagonal decides what is drawn.
-    for (int i : {0, 1, 2, 0, 2, 3}) s.batch.push_back(s.quad[static_cast<std::size_t>(i)]);
+    if (s.primitive == GL_TRIANGLES) {
+        if (s.quadVertices < 3) return;
+        for (int i : {0, 1, 2}) s.batch.push_back(s.quad[static_cast<std::size_t>(i)]);
+    } else {
+        if (s.quadVertices < 4) return;
+        // Fanned from the first vertex, as Mesa splits a quad: where a quad is not
+        // flat, or two of its corners meet, the diagonal decides what is drawn.
+        for (int i : {0, 1, 2, 0, 2, 3}) s.batch.push_back(s.quad[static_cast<std::size_t>(i)]);
+    }
     s.quadVertices = 0;
 }
 

@@ -8,8 +8,8 @@
 //     glPushMatrix, glPopMatrix,          (32 deep, single precision as GL keeps
 //     glTranslatef, glRotatef,            them); every vertex leaves here already
 //     gluPerspective                      in clip coordinates
-//   glBegin(GL_QUADS), glEnd,             quads become two triangles each and go
-//     glVertex3f, glVertex3d              into one batch of triangles
+//   glBegin(GL_QUADS, GL_TRIANGLES),      quads become two triangles each and go,
+//     glEnd, glVertex3f, glVertex3d       with the triangles, into one batch
 //   glColor3f, glColor4f, glTexCoord2f    the current colour (clamped per vertex,
 //                                         as GL does) and texture coordinate
 //   glNormal3f                            nothing: lighting is never on

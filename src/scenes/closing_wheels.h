@@ -16,8 +16,9 @@ struct ClosingWheelsState {
 
     // True draws every segment of every band in a block of its own, turned
     // and moved by the matrix stack. False (the demo) sends each wheel in one
-    // block, the segments moved by arithmetic: the same picture, but GL is
-    // not made to finish a block 600 times a frame.
+    // block, the segments moved by arithmetic, and only the quads that reach
+    // past the edge of the view on their own: the same picture, but GL is not
+    // made to finish a block 600 times a frame.
     bool drawSegmentsApart = false;
 };
 

@@ -281,9 +281,9 @@ IMAGE_TESTS = {
     "arc_bands.cpp": "ArcBandsImage.*",
     "logo_tiles.cpp": "LogoTilesImage.*",
     "tumbling_cubes.cpp": "TumblingCubesImage.*",
-    "credits_field.cpp": "CreditsFieldImage.*",
+    "credits_field.cpp": "BatchedDrawingImage.BatchedField*",
     "greetings.cpp": "LateScenesImage.*",
-    "closing_wheels.cpp": "LateScenesImage.*",
+    "closing_wheels.cpp": "LateScenesImage.*:BatchedDrawingImage.Wheels*",
     "opening_squares.cpp": "OpeningSquaresImage.*",
 }
 

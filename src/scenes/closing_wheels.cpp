@@ -25,17 +25,17 @@ WheelRing makeRings() {
     return rings;
 }
 
-constexpr int captionFirstRow = 720;
-constexpr int captionOpenRows = 20;  // the caption opens by 0.01 per row on each side
-constexpr int sceneFadeRow = 740;
-constexpr int captionFadeRow = 750;
-constexpr double fadeMs = 500.0;
-
 }  // namespace
 
 const WheelRing wheelRing = makeRings();
 
 namespace {
+
+constexpr int captionFirstRow = 720;
+constexpr int captionOpenRows = 20;  // the caption opens by 0.01 per row on each side
+constexpr int sceneFadeRow = 740;
+constexpr int captionFadeRow = 750;
+constexpr double fadeMs = 500.0;
 
 struct Band {
     float side;  // -1: the -z half, +1: the +z half

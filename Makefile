@@ -10,6 +10,7 @@ PACKAGES = g++ cmake pkg-config make python3 \
   libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgles2 \
   libmpg123-dev liblodepng-dev libgtest-dev \
   lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev \
+  libfreetype-dev fonts-terminus-otb \
   xvfb xdotool xfonts-base libx11-dev \
   help2man desktop-file-utils dpkg-dev
 # What building and checking the Debian package on a fresh root needs besides.

@@ -1,11 +1,13 @@
 // The asset generator: its command line, its determinism (the committed
-// data are what it makes, byte for byte) and the pictures it ships.
+// data and overview are what it makes, byte for byte), the font it letters
+// the pictures in, and the pictures it ships.
 #include <gtest/gtest.h>
 
 #include <lodepng.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -73,11 +75,43 @@ TEST(AssetgenCommandLine, HelpUnknownOptionsAndBadOutputFolders) {
     EXPECT_NE(blocked.err.find(tmp.file("occupied")), std::string::npos) << blocked.err;
 }
 
-TEST(AssetgenDeterminism, PicturesAndSyncFileMatchTheCommittedDataByteForByte) {
-    // The committed data/ was written by an earlier run; a fresh run must
-    // give the same bytes (and tells us when data/ is out of date).
+TEST(AssetgenCommandLine, AFontThatCannotLetterThePicturesFailsNamingItBeforeAnyPicture) {
     TempDir tmp;
-    auto pics = runProgram({generator(), "--only", "pictures", tmp.path()}, tmp.path(), {}, 120);
+    testsupport::writeFile(tmp.file("empty.otb"), "");
+    testsupport::writeFile(tmp.file("text.otb"), "STARTFONT 2.1\nnot really a font\n");
+    struct Case {
+        std::string font, reason;
+    };
+    std::vector<Case> cases = {
+        {tmp.file("missing.otb"), "cannot open: No such file or directory"},
+        {tmp.file("empty.otb"), "not a font FreeType reads"},
+        {tmp.file("text.otb"), "not a font FreeType reads"},
+        {tmp.path(), "not a font FreeType reads"},  // a folder
+    };
+    // An outline font has no bitmaps to copy.
+    const std::string outline = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+    if (std::filesystem::exists(outline)) cases.push_back({outline, "has no bitmap strikes"});
+    for (const Case& c : cases) {
+        const std::string out = tmp.file("out");
+        auto run = runProgram({generator(), "--only", "pictures", "--font", c.font, out}, tmp.path(), {}, 60);
+        EXPECT_EQ(run.exitCode, 1) << c.font;
+        EXPECT_NE(run.err.find("tarnwick-assetgen: " + c.font + ": " + c.reason), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out + "/Grafik")) << c.font << ": nothing is drawn without the font";
+    }
+    // What has no lettering does not need the font.
+    auto sync = runProgram({generator(), "--only", "sync", "--font", tmp.file("missing.otb"), tmp.file("s")}, tmp.path(), {}, 60);
+    EXPECT_EQ(sync.exitCode, 0) << sync.err;
+    auto icon = runProgram({generator(), "--font", tmp.file("missing.otb"), "--icon", tmp.file("icon.png")}, tmp.path(), {}, 60);
+    EXPECT_EQ(icon.exitCode, 0) << icon.err;
+}
+
+TEST(AssetgenDeterminism, PicturesOverviewAndSyncFileMatchTheCommittedFilesByteForByte) {
+    // The committed data/ and overview were written by an earlier run; a
+    // fresh run must give the same bytes (and tells us when they are out of
+    // date). The lettering comes from the bitmap font of a pinned Debian
+    // package, copied bit for bit, so this holds on every machine.
+    TempDir tmp;
+    auto pics = runProgram({generator(), "--only", "pictures", "--sheet", tmp.file("sheet.png"), tmp.path()}, tmp.path(), {}, 120);
     ASSERT_EQ(pics.exitCode, 0) << pics.err;
     EXPECT_NE(pics.err.find("picture 15/15"), std::string::npos) << "progress lines expected on stderr";
     auto sync = runProgram({generator(), "--only", "sync", tmp.path()}, tmp.path(), {}, 60);
@@ -87,6 +121,10 @@ TEST(AssetgenDeterminism, PicturesAndSyncFileMatchTheCommittedDataByteForByte) {
         ASSERT_FALSE(fresh.empty()) << f;
         EXPECT_TRUE(fresh == readFile(dataDir() + "/Grafik/" + f)) << f << " differs from data/ (run make assets)";
     }
+    std::string sheet = readFile(tmp.file("sheet.png"));
+    ASSERT_FALSE(sheet.empty());
+    EXPECT_TRUE(sheet == readFile(testsupport::sourceDir() + "/docs/contact-sheet.png"))
+        << "docs/contact-sheet.png differs (run make assets)";
     std::string freshSync = readFile(tmp.file("sync/sync.csv"));
     ASSERT_FALSE(freshSync.empty());
     EXPECT_TRUE(freshSync == readFile(dataDir() + "/sync/sync.csv")) << "sync.csv differs from data/ (run make assets)";
@@ -173,6 +211,45 @@ TEST(ShippedPictures, AlphaWhereTheSceneBlendsByAlphaLightOnBlackWhereItAdds) {
     EXPECT_LT(luma(128, 250), 90);
     EXPECT_GT(luma(60, 60), 180);
     EXPECT_GT(luma(200, 180), 180);
+}
+
+TEST(ShippedPictures, EachLineOfLetteringIsCentredOnItsPlace) {
+    // The box of lit pixels (letters, rim and glow, which spread evenly)
+    // within a band of rows, against where the picture puts that line: a
+    // line placed by its baseline rather than by its letters, or drawn with
+    // the font's rows upside down or off by a line, lands off centre.
+    struct Line {
+        std::string file;
+        unsigned top, bottom;  // the band of rows that holds the line
+        double cx, cy;         // where its letters are centred
+        unsigned minWidth, maxWidth;
+    };
+    std::vector<Line> lines = {
+        {"end.png", 0, 170, 480, 100, 500, 900},         // THE END
+        {"end.png", 200, 256, 480, 222, 350, 700},       // A TARNWICK PRODUCTION
+        {"tarnwicklogo.png", 0, 360, 512, 215, 800, 1000},  // the name
+        {"tarnwicklogo.png", 410, 512, 512, 440, 150, 400},  // DEMO GROUP
+        {"greets.png", 0, 128, 320, 64, 350, 630},
+    };
+    for (int i = 1; i <= 8; ++i) lines.push_back({"greet" + std::to_string(i) + ".png", 0, 128, 320, 64, 350, 630});
+    for (const Line& l : lines) {
+        Decoded d = decode(dataDir() + "/Grafik/" + l.file);
+        ASSERT_TRUE(d.ok) << l.file;
+        unsigned x0 = d.w, x1 = 0, y0 = d.h, y1 = 0;
+        for (unsigned y = l.top; y < std::min(l.bottom, d.h); ++y)
+            for (unsigned x = 0; x < d.w; ++x) {
+                const unsigned char* p = d.at(x, y);
+                // Lit: bright on black, or nearly opaque on the logo's clear ground.
+                const bool lit = l.file == "tarnwicklogo.png" ? p[3] > 200 : p[0] + p[1] + p[2] > 240;
+                if (!lit) continue;
+                x0 = std::min(x0, x), x1 = std::max(x1, x + 1), y0 = std::min(y0, y), y1 = std::max(y1, y + 1);
+            }
+        ASSERT_LT(x0, x1) << l.file << " rows " << l.top << "-" << l.bottom << ": nothing lit";
+        EXPECT_NEAR((x0 + x1) / 2.0, l.cx, 4) << l.file << " rows " << l.top << "-" << l.bottom;
+        EXPECT_NEAR((y0 + y1) / 2.0, l.cy, 4) << l.file << " rows " << l.top << "-" << l.bottom;
+        EXPECT_GE(x1 - x0, l.minWidth) << l.file;
+        EXPECT_LE(x1 - x0, l.maxWidth) << l.file;
+    }
 }
 
 TEST(ShippedData, FitsTheSizeBudget) {

@@ -17,7 +17,7 @@ namespace {
 
 void usage(FILE* to) {
     std::fprintf(to,
-                 "usage: tarnwick-assetgen [--only pictures|music|sync] [--sheet FILE] OUTDIR\n"
+                 "usage: tarnwick-assetgen [--only pictures|music|sync] [--sheet FILE] [--font FILE] OUTDIR\n"
                  "       tarnwick-assetgen --icon FILE\n"
                  "\n"
                  "Writes the demo's data set into OUTDIR:\n"
@@ -29,9 +29,13 @@ void usage(FILE* to) {
                  "  --only WHAT   make only the pictures, the music or the sync file\n"
                  "  --sheet FILE  also write an overview of all pictures to FILE (PNG)\n"
                  "  --icon FILE   write the program's 256x256 icon to FILE (PNG)\n"
+                 "  --font FILE   the bitmap font the pictures are lettered in\n"
+                 "                (default: %s,\n"
+                 "                Terminus Bold from Debian's fonts-terminus-otb)\n"
                  "  --help        show this text\n"
                  "\n"
-                 "Pictures and sync file come out byte-identical on every run.\n");
+                 "Pictures and sync file come out byte-identical on every run.\n",
+                 kDefaultFontFile);
 }
 
 bool makeDir(const std::string& path) {
@@ -52,19 +56,19 @@ double secondsSince(std::chrono::steady_clock::time_point t0) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string only, outDir, sheet, icon;
+    std::string only, outDir, sheet, icon, font = kDefaultFontFile;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
-        } else if (a == "--only" || a == "--sheet" || a == "--icon") {
+        } else if (a == "--only" || a == "--sheet" || a == "--icon" || a == "--font") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "tarnwick-assetgen: %s needs a value\n", a.c_str());
                 usage(stderr);
                 return 2;
             }
-            (a == "--only" ? only : a == "--sheet" ? sheet : icon) = argv[++i];
+            (a == "--only" ? only : a == "--sheet" ? sheet : a == "--icon" ? icon : font) = argv[++i];
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "tarnwick-assetgen: unknown option %s\n", a.c_str());
             usage(stderr);
@@ -100,9 +104,15 @@ int main(int argc, char** argv) {
     if (!makeDir(outDir)) return 1;
 
     if (doPictures) {
+        Typeface face;
+        std::string fontErr = face.load(font, letteringStrikes());
+        if (!fontErr.empty()) {
+            std::fprintf(stderr, "tarnwick-assetgen: %s: %s\n", font.c_str(), fontErr.c_str());
+            return 1;
+        }
         if (!makeDir(outDir + "/Grafik")) return 1;
         int index = 0;
-        std::vector<Picture> pictures = makePictures([&](const std::string& file) {
+        std::vector<Picture> pictures = makePictures(face, [&](const std::string& file) {
             std::fprintf(stderr, "assetgen: picture %2d/15 %s\n", ++index, file.c_str());
         });
         for (const Picture& p : pictures) {
@@ -114,7 +124,7 @@ int main(int argc, char** argv) {
             }
         }
         if (!sheet.empty()) {
-            std::string err = writePng(makeContactSheet(pictures), false, sheet);
+            std::string err = writePng(makeContactSheet(face, pictures), false, sheet);
             if (!err.empty()) {
                 std::fprintf(stderr, "tarnwick-assetgen: %s: %s\n", sheet.c_str(), err.c_str());
                 return 1;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "lcg.h"
+#include "typeface.h"
 
 namespace {
 
@@ -18,6 +19,18 @@ const Rgba cream = rgb(255, 243, 217);
 const Rgba black = rgb(0, 0, 0);
 
 constexpr float kPi = 3.14159265358979f;
+
+// The sizes of every piece of lettering: a strike of the typeface and the
+// block of image pixels each of its pixels becomes. The strikes' own
+// proportions (a cell twice as tall as wide) are stretched where a word
+// keeps the width and height of its place in the picture.
+const TextSize logoName{32, 7, 9};    // "TARNWICK", 875 x 180
+const TextSize logoTrade{16, 4, 3};   // "DEMO GROUP" under the rule
+const TextSize endTitle{32, 6, 6};    // "THE END"
+const TextSize endCredit{16, 3, 2};   // "A TARNWICK PRODUCTION"
+const TextSize strip{32, 3, 4};       // the greeting strips, narrowed if a name needs it
+const TextSize sheetTitle{32, 2, 2};  // the contact sheet's title
+const TextSize sheetLabel{12, 2, 2};  // and its captions
 
 float smoothstep(float e0, float e1, float x) {
     float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
@@ -123,10 +136,10 @@ Rgba chrome(float y, const TextBox& box) {
 }
 
 // tarnwicklogo.png: the group's name, on a transparent background.
-Image makeLogo() {
+Image makeLogo(const Typeface& face) {
     Image img(1024, 512);
     Mask letters(img.w, img.h);
-    TextBox box = stampText(letters, "TARNWICK", 14, 26, 512, 215);
+    TextBox box = stampText(letters, face, "TARNWICK", logoName, 512, 215);
     Mask ring = outline(letters, 11);
     Mask edge = outline(letters, 6);
     paint(img, scaled(blur(ring, 26), 0.9f), withAlpha(magenta, 0.85f));
@@ -151,7 +164,7 @@ Image makeLogo() {
     for (int y = ruleY - 14; y <= ruleY + 14; ++y)
         for (int x = 512 - 14; x <= 512 + 14; ++x)
             if (std::abs(x - 512) + std::abs(y - ruleY) <= 14) rule.at(x, y) = 1.0f;
-    TextBox sub = stampText(small, "DEMO GROUP", 4, 4, 512, 440);
+    TextBox sub = stampText(small, face, "DEMO GROUP", logoTrade, 512, 440);
     Mask smallEdge = outline(small, 3);
     paint(img, scaled(blur(outline(rule, 3), 10), 0.8f), withAlpha(magenta, 0.8f));
     paint(img, outline(rule, 2), ink);
@@ -299,29 +312,30 @@ Image finish(Image img) {
 }
 
 // end.png: the closing caption.
-Image makeEndCaption() {
+Image makeEndCaption(const Typeface& face) {
     Image img(960, 256, black);
     Mask big(img.w, img.h), small(img.w, img.h), rule(img.w, img.h);
-    TextBox box = stampText(big, "THE END", 13, 17, 480, 100);
+    TextBox box = stampText(big, face, "THE END", endTitle, 480, 100);
     glowLettering(img, big, box, {{cream, cream, gold, rgb(255, 150, 80)}, magenta, magenta}, 3, 22);
     for (int y = 187; y < 190; ++y)
         for (int x = 200; x < 760; ++x) rule.at(x, y) = smoothstep(200, 330, x) * smoothstep(760, 630, x);
     addDiamond(rule, 480, 188.5f, 7);
     addLight(img, blur(rule, 8), withAlpha(magenta, 0.9f));
     paint(img, rule, gold);
-    TextBox sub = stampText(small, "A TARNWICK PRODUCTION", 3, 3, 480, 222);
+    TextBox sub = stampText(small, face, "A TARNWICK PRODUCTION", endCredit, 480, 222);
     addLight(img, blur(small, 5), withAlpha(cyan, 0.5f));
     paint(img, small, [&](int, int y) { return verticalStops({cream, cyan}, y + 0.5f, sub.y0, sub.y1); });
     return finish(img);
 }
 
 // A 5:1 strip with one line of lettering, fitted to the width.
-Image makeStrip(const std::string& text, const GlowStyle& style, bool ornaments) {
+Image makeStrip(const Typeface& face, const std::string& text, const GlowStyle& style, bool ornaments) {
     Image img(640, 128, black);
     Mask letters(img.w, img.h);
-    int sx = 8;
-    while (sx > 2 && measureText(text, sx, 1).x1 - measureText(text, sx, 1).x0 > (ornaments ? 540 : 590)) --sx;
-    TextBox box = stampText(letters, text, sx, 11, 320, 64);
+    TextSize size = strip;
+    auto width = [&] { return measureText(face, text, size).x1 - measureText(face, text, size).x0; };
+    while (size.sx > 1 && width() > (ornaments ? 540 : 590)) --size.sx;
+    TextBox box = stampText(letters, face, text, size, 320, 64);
     glowLettering(img, letters, box, style, 2, 14);
     if (ornaments) {
         Mask dots(img.w, img.h);
@@ -372,7 +386,13 @@ const std::vector<std::string>& greetingNames() {
     return names;
 }
 
-std::vector<Picture> makePictures(const std::function<void(const std::string&)>& progress) {
+const std::vector<int>& letteringStrikes() {
+    static const std::vector<int> strikes = {logoName.strike, logoTrade.strike, endTitle.strike, endCredit.strike,
+                                             strip.strike,    sheetTitle.strike, sheetLabel.strike};
+    return strikes;
+}
+
+std::vector<Picture> makePictures(const Typeface& face, const std::function<void(const std::string&)>& progress) {
     std::vector<Picture> out;
     auto add = [&](const std::string& file, bool alpha, const std::function<Image()>& make) {
         progress(file);
@@ -381,16 +401,16 @@ std::vector<Picture> makePictures(const std::function<void(const std::string&)>&
     const GlowStyle cold{{cream, rgb(170, 250, 250), cyan}, rgb(30, 120, 170), magenta};
     const GlowStyle warm{{cream, gold, rgb(255, 140, 90)}, rgb(150, 40, 110), violet};
     add("bord.png", false, makeTile);
-    add("end.png", false, makeEndCaption);
+    add("end.png", false, [&] { return makeEndCaption(face); });
     add("bak.png", false, makeBackdrop);
     add("plim.png", true, makeEmblem);
-    add("tarnwicklogo.png", true, makeLogo);
-    add("greets.png", false, [] {
-        return makeStrip("GREETINGS", GlowStyle{{cream, gold, magenta}, rgb(30, 120, 170), magenta}, false);
+    add("tarnwicklogo.png", true, [&] { return makeLogo(face); });
+    add("greets.png", false, [&] {
+        return makeStrip(face, "GREETINGS", GlowStyle{{cream, gold, magenta}, rgb(30, 120, 170), magenta}, false);
     });
     for (size_t i = 0; i < greetingNames().size(); ++i)
         add("greet" + std::to_string(i + 1) + ".png", false,
-            [&, i] { return makeStrip(greetingNames()[i], i % 2 == 0 ? cold : warm, true); });
+            [&, i] { return makeStrip(face, greetingNames()[i], i % 2 == 0 ? cold : warm, true); });
     add("krund.png", false, makeClosingLine);
     return out;
 }
@@ -421,7 +441,7 @@ Image makeIcon(int size) {
     });
 }
 
-Image makeContactSheet(const std::vector<Picture>& pictures) {
+Image makeContactSheet(const Typeface& face, const std::vector<Picture>& pictures) {
     const int width = 1120, margin = 24, labelHeight = 34;
     struct Placed {
         const Picture* pic;
@@ -452,7 +472,7 @@ Image makeContactSheet(const std::vector<Picture>& pictures) {
     int height = y + rowHeight + labelHeight + margin;
     Image sheet(width, height, ink);
     Mask title(width, height), labels(width, height);
-    stampText(title, "TARNWICK  DATA", 5, 5, width / 2.0f, 48);
+    stampText(title, face, "TARNWICK  DATA", sheetTitle, width / 2.0f, 48);
     for (const Placed& p : placed) {
         Image small = resized(p.pic->image, p.w, p.h);
         for (int j = 0; j < p.h; ++j)
@@ -463,11 +483,9 @@ Image makeContactSheet(const std::vector<Picture>& pictures) {
                 if (!p.pic->alpha) top.a = 1;
                 sheet.at(p.x + i, p.y + j) = over(top, under);
             }
-        std::string name = p.pic->file;
-        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        std::string label = name + " " + std::to_string(p.pic->image.w) + "X" + std::to_string(p.pic->image.h);
-        TextBox box = measureText(label, 2, 2);
-        stampText(labels, label, 2, 2, p.x + (box.x1 - box.x0) / 2.0f, p.y + p.h + 18.0f);
+        // The file's own name, on a baseline shared by the whole row.
+        std::string label = p.pic->file + "  " + std::to_string(p.pic->image.w) + "x" + std::to_string(p.pic->image.h);
+        stampLine(labels, face, label, sheetLabel, p.x, p.y + p.h + 24);
     }
     paint(sheet, scaled(blur(outline(title, 2), 12), 0.9f), magenta);
     paint(sheet, title, gold);

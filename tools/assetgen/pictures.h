@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "raster.h"
+#include "typeface.h"
 
 struct Picture {
     std::string file;  // name under Grafik/
@@ -14,13 +15,16 @@ struct Picture {
 // The names of the invented groups greeted by greet1.png to greet8.png, in order.
 const std::vector<std::string>& greetingNames();
 
-// Draws every picture, in the order of the texture set. `progress` is told
-// the file name before each picture is drawn.
-std::vector<Picture> makePictures(const std::function<void(const std::string&)>& progress);
+// The pixel sizes of the typeface's strikes that the lettering uses.
+const std::vector<int>& letteringStrikes();
+
+// Draws every picture, in the order of the texture set, lettered in `face`.
+// `progress` is told the file name before each picture is drawn.
+std::vector<Picture> makePictures(const Typeface& face, const std::function<void(const std::string&)>& progress);
 
 // The program's icon, size x size with alpha: the sliced sun in its cyan ring
 // over a dusk tile with rounded corners.
 Image makeIcon(int size);
 
 // One overview image of all pictures with their names and sizes.
-Image makeContactSheet(const std::vector<Picture>& pictures);
+Image makeContactSheet(const Typeface& face, const std::vector<Picture>& pictures);

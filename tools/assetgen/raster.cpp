@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include <lodepng.h>
-
-#include "common/font8x8.h"
 
 Rgba rgb(int r, int g, int b, float a) { return Rgba{r / 255.0f, g / 255.0f, b / 255.0f, a}; }
 
@@ -20,38 +17,6 @@ Rgba withAlpha(Rgba c, float a) {
 }
 
 Image::Image(int width, int height, Rgba fill) : w(width), h(height), px(static_cast<size_t>(width) * height, fill) {}
-
-TextBox measureText(const std::string& text, int sx, int sy) {
-    int minCol = std::numeric_limits<int>::max(), maxCol = -1, minRow = 8, maxRow = -1;
-    for (size_t k = 0; k < text.size(); ++k)
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x)
-                if (glyphPixel(text[k], x, y)) {
-                    int col = static_cast<int>(k) * 8 + x;
-                    minCol = std::min(minCol, col);
-                    maxCol = std::max(maxCol, col);
-                    minRow = std::min(minRow, y);
-                    maxRow = std::max(maxRow, y);
-                }
-    if (maxCol < 0) return TextBox{};
-    return TextBox{minCol * sx, minRow * sy, (maxCol + 1) * sx, (maxRow + 1) * sy};
-}
-
-TextBox stampText(Mask& mask, const std::string& text, int sx, int sy, float cx, float cy) {
-    TextBox box = measureText(text, sx, sy);
-    int ox = static_cast<int>(std::lround(cx - (box.x1 - box.x0) / 2.0f)) - box.x0;
-    int oy = static_cast<int>(std::lround(cy - (box.y1 - box.y0) / 2.0f)) - box.y0;
-    for (size_t k = 0; k < text.size(); ++k)
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) {
-                if (!glyphPixel(text[k], x, y)) continue;
-                int px0 = ox + (static_cast<int>(k) * 8 + x) * sx, py0 = oy + y * sy;
-                for (int py = py0; py < py0 + sy; ++py)
-                    for (int px = px0; px < px0 + sx; ++px)
-                        if (px >= 0 && py >= 0 && px < mask.w && py < mask.h) mask.at(px, py) = 1.0f;
-            }
-    return TextBox{box.x0 + ox, box.y0 + oy, box.x1 + ox, box.y1 + oy};
-}
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Float RGBA images and coverage masks, and the few operations the pictures
-// are made of: gradients, lettering from the 8 x 8 font, outlines, glows and
-// compositing. Colours are straight (not premultiplied), 0 to 1.
+// are made of: gradients, outlines, glows and compositing (the lettering is
+// in typeface.h). Colours are straight (not premultiplied), 0 to 1.
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,15 +38,6 @@ struct Mask {
 struct TextBox {
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // x1, y1 exclusive
 };
-
-// Pixel width and height of `text` drawn with glyph pixels of sx by sy
-// image pixels, counting only the columns and rows that hold set pixels.
-TextBox measureText(const std::string& text, int sx, int sy);
-
-// Draws `text` into `mask` (max with what is there) with glyph pixels of
-// sx by sy image pixels so that its set pixels are centred on (cx, cy).
-// Integer scales keep every edge on a pixel boundary. Returns the box.
-TextBox stampText(Mask& mask, const std::string& text, int sx, int sy, float cx, float cy);
 
 // Coverage of everything within `radius` pixels of the mask's inside
 // (coverage >= 0.5), with a one-pixel soft edge; the mask itself included.

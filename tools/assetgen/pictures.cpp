@@ -27,7 +27,7 @@ constexpr float kPi = 3.14159265358979f;
 const TextSize logoName{32, 7, 9};    // "TARNWICK", 875 x 180
 const TextSize logoTrade{16, 4, 3};   // "DEMO GROUP" under the rule
 const TextSize endTitle{32, 6, 6};    // "THE END"
-const TextSize endCredit{16, 3, 2};   // "A TARNWICK PRODUCTION"
+const TextSize endCredit{24, 2, 2};   // "A TARNWICK PRODUCTION"
 const TextSize strip{32, 3, 4};       // the greeting strips, narrowed if a name needs it
 const TextSize sheetTitle{32, 2, 2};  // the contact sheet's title
 const TextSize sheetLabel{12, 2, 2};  // and its captions

@@ -107,8 +107,8 @@ std::string Typeface::load(const std::string& path, const std::vector<int>& need
         Strike s;
         s.height = ft->available_sizes[i].height;
         s.ascent = static_cast<int>(ft->size->metrics.ascender >> 6);
+        const std::string which = "the " + std::to_string(s.height) + " px strike";
         for (int c = kFirstChar; c <= kLastChar; ++c) {
-            const std::string which = "the " + std::to_string(s.height) + " px strike";
             FT_UInt index = FT_Get_Char_Index(ft, static_cast<FT_ULong>(c));
             if (index == 0) return which + " has no glyph for '" + std::string(1, static_cast<char>(c)) + "'";
             if (FT_Error err = FT_Load_Glyph(ft, index, FT_LOAD_DEFAULT))

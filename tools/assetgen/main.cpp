@@ -107,7 +107,9 @@ int main(int argc, char** argv) {
         Typeface face;
         std::string fontErr = face.load(font, letteringStrikes());
         if (!fontErr.empty()) {
-            std::fprintf(stderr, "tarnwick-assetgen: %s: %s\n", font.c_str(), fontErr.c_str());
+            const bool defaultFont = font == kDefaultFontFile;
+            std::fprintf(stderr, "tarnwick-assetgen: %s: %s%s\n", font.c_str(), fontErr.c_str(),
+                         defaultFont ? " (Debian's fonts-terminus-otb holds it; make deps installs it)" : "");
             return 1;
         }
         if (!makeDir(outDir + "/Grafik")) return 1;

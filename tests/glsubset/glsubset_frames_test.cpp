@@ -25,9 +25,9 @@ using testsupport::TempDir;
 // the CPU, in its own order of operations). A pixel differs when any channel
 // is more than `closeLevels` apart; at most `maxDifferingShare` of the pixels
 // may differ. At 320 x 180, every sixth row of the demo, no frame had more
-// than 4 such pixels (the glow of the greetings), and these rows have none; a
-// quad split along its other diagonal costs 6 pixels in the credits field and
-// 36 in the closing wheels.
+// than 4 such pixels (the glow of the greetings), and these rows have none;
+// fanning every quad from its first corner instead costs 6 pixels in the
+// credits field and 36 in the closing wheels here.
 constexpr int closeLevels = 2;
 constexpr double maxDifferingShare = 0.0001;
 // A frame that shows its scene: more than this share of it is not black.

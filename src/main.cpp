@@ -4,11 +4,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "scenes/schedule.h"
 #include "shell/entry.h"
 
 namespace {
+
+// Where each scene after the first starts, wrapped under the options' texts:
+// "to jump to a scene: 64 arc bands, 192 logo tiles, ...".
+std::string sceneStartRows() {
+    const std::string indent(24, ' ');
+    std::string text = indent + "to jump to a scene:";
+    std::size_t lineStart = 0;
+    for (int i = 1; i < sceneCount; ++i) {
+        const std::string item =
+            std::to_string(scenes[i].firstRow) + " " + scenes[i].name + (i + 1 < sceneCount ? "," : " (default 0)");
+        if (text.size() - lineStart + 1 + item.size() > 80) {
+            text += "\n";
+            lineStart = text.size();
+            text += indent + item;
+        } else {
+            text += " " + item;
+        }
+    }
+    return text + "\n";
+}
 
 void printUsage(FILE* out) {
     std::fprintf(out,
@@ -24,8 +45,7 @@ void printUsage(FILE* out) {
                  "                        with black bars\n"
                  "  --display N           the display to play on, from 0 (the primary, default)\n"
                  "  --start-row R         start the music (and the schedule) at music row R, 0 to %d,\n"
-                 "                        to jump to a scene: %d arc bands, %d logo, %d cubes,\n"
-                 "                        %d credits, %d greetings, %d wheels (default 0)\n"
+                 "%s"
                  "  --data DIR            the data folder (holding musik/, sync/ and Grafik/)\n"
                  "  --help                show this text\n"
                  "\n"
@@ -36,9 +56,7 @@ void printUsage(FILE* out) {
                  "Exit status: 0 after a normal end (the music's end, Escape, closing the\n"
                  "window, SIGINT, SIGTERM or SIGHUP), 1 when something failed (the message on\n"
                  "stderr says what), 2 for a usage error.\n",
-                 lastDemoRow, sceneFirstRow(arcBandsRange), sceneFirstRow(logoTilesRange),
-                 sceneFirstRow(tumblingCubesRange), sceneFirstRow(creditsFieldRange), sceneFirstRow(greetingsRange),
-                 sceneFirstRow(closingWheelsRange));
+                 lastDemoRow, sceneStartRows().c_str());
 }
 
 // A whole number from low to high, written as plain digits.

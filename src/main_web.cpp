@@ -25,6 +25,7 @@
 #include "scenes/schedule.h"
 #include "shell/capture.h"
 #include "shell/entry.h"
+#include "shell/shotplan.h"
 #include "shell/startup.h"
 #include "shell/window.h"
 
@@ -102,13 +103,13 @@ void tarnwick_shot(int row) {
         }
         shot.count = frameCount(shot.capture);
     }
-    const std::int64_t frame = firstFrameAtRow(shot.capture, shot.count, row);
-    if (frame >= shot.count) {
-        const int lastRow = shot.count > 0 ? frameRow(shot.capture, shot.count - 1) : 0;
-        failShot("row " + std::to_string(row) + " is never drawn: the music ends the demo after row " +
-                 std::to_string(lastRow));
+    ShotPlan plan;
+    std::string why;
+    if (!planShots(shownFrames(shot.capture, shot.count), {row}, plan, why)) {
+        failShot(why);
         return;
     }
+    const std::int64_t frame = plan.frames[0];
     if (frame < shot.capture.nextFrame - 1) {
         failShot("frame " + std::to_string(frame) + " is already drawn: shots go in increasing row order");
         return;

@@ -130,6 +130,26 @@ const char* const fragmentShader =
     "    gl_FragColor = textured ? vColour * texture2D(image, vTexCoord) : vColour;\n"
     "}\n";
 
+// Quads split as Mesa splits them. It draws as one run the quads of GL_QUADS
+// blocks that follow each other with nothing between them that changes how
+// they are drawn (a matrix, the GL state, an attribute the blocks do not give
+// per vertex), in parts of 1024 quads. Its general split of a quad is
+// (0,1,3),(1,2,3), which keeps the last corner, the one whose colour a
+// flat-shaded quad takes, last in both triangles; it takes that split for
+// every quad of a part once a corner of the part lies outside the view volume
+// (the triangles are then cut at its edges), and for a whole run whose
+// colours, given per vertex, are shaded flat. Otherwise it fans each quad
+// from its first corner, (0,1,2),(0,2,3). Where a quad is not flat, or two of
+// its corners meet, or a rectangle of texture lies on a trapezoid, the
+// diagonal shows.
+struct QuadRun {
+    bool open = false;       // a GL_QUADS block may still join it
+    bool otherWay = false;   // the part is split (0,1,3),(1,2,3) rather than fanned
+    std::size_t first = 0;   // the part's first vertex in the batch
+    bool colours = false, texCoords = false, normals = false;  // given per vertex in its blocks
+};
+constexpr std::size_t quadsPerPart = 1024;
+
 struct State {
     bool started = false;
     Es2 es;
@@ -157,6 +177,8 @@ struct State {
     std::array<Vertex, 4> quad{};
     int quadVertices = 0;
     std::vector<Vertex> batch;
+    QuadRun quads;
+    GLenum shadeModel = GL_SMOOTH;
     int shaderTextured = -1;  // what the shader's switch was last set to
 };
 
@@ -164,6 +186,8 @@ State& st() {
     static State s;
     return s;
 }
+
+void endQuadRun() { st().quads.open = false; }
 
 std::vector<Matrix>& currentStack() {
     State& s = st();
@@ -174,10 +198,12 @@ void multiplyCurrent(const Matrix& m) {
     Matrix& top = currentStack().back();
     top = multiply(top, m);
     st().clipMatrixStale = true;
+    endQuadRun();
 }
 
 void draw() {
     State& s = st();
+    s.quads.open = false;
     if (!s.started || s.batch.empty()) return;
     // GL draws as if texturing were off while the bound texture cannot be
     // drawn with (the default texture 0, say); ES 2 would sample black.
@@ -200,6 +226,27 @@ void change(T& current, T value) {
     current = value;
 }
 
+// The two ways a quad becomes two triangles (see QuadRun).
+constexpr int fanSplit[6] = {0, 1, 2, 0, 2, 3};
+constexpr int otherSplit[6] = {0, 1, 3, 1, 2, 3};
+
+// Outside the view volume: GL's six clip planes, a point on one is inside.
+bool outsideView(const Vertex& v) {
+    const float w = v.position[3];
+    for (int i = 0; i < 3; ++i)
+        if (v.position[i] > w || v.position[i] < -w) return true;
+    return false;
+}
+
+// The part's quads so far, fanned, split the other way, and so the rest of it.
+void splitRunTheOtherWay(State& s) {
+    s.quads.otherWay = true;
+    for (std::size_t q = s.quads.first; q + 6 <= s.batch.size(); q += 6) {
+        const Vertex corner[4] = {s.batch[q], s.batch[q + 1], s.batch[q + 2], s.batch[q + 5]};
+        for (int i = 0; i < 6; ++i) s.batch[q + static_cast<std::size_t>(i)] = corner[otherSplit[i]];
+    }
+}
+
 void emitVertex(float x, float y, float z) {
     State& s = st();
     if (!s.inBegin || (s.primitive != GL_QUADS && s.primitive != GL_TRIANGLES)) return;
@@ -218,10 +265,13 @@ void emitVertex(float x, float y, float z) {
         if (s.quadVertices < 3) return;
         for (int i : {0, 1, 2}) s.batch.push_back(s.quad[static_cast<std::size_t>(i)]);
     } else {
+        if (s.quadVertices == 1 && s.batch.size() - s.quads.first == 6 * quadsPerPart) {
+            s.quads.first = s.batch.size();
+            s.quads.otherWay = s.quads.colours && s.shadeModel == GL_FLAT;
+        }
+        if (!s.quads.otherWay && outsideView(v)) splitRunTheOtherWay(s);
         if (s.quadVertices < 4) return;
-        // Fanned from the first vertex, as Mesa splits a quad: where a quad is not
-        // flat, or two of its corners meet, the diagonal decides what is drawn.
-        for (int i : {0, 1, 2, 0, 2, 3}) s.batch.push_back(s.quad[static_cast<std::size_t>(i)]);
+        for (int i : s.quads.otherWay ? otherSplit : fanSplit) s.batch.push_back(s.quad[static_cast<std::size_t>(i)]);
     }
     s.quadVertices = 0;
 }
@@ -327,12 +377,15 @@ using glsubset::st;
 // ---- Matrices ---------------------------------------------------------------
 
 void glMatrixMode(GLenum mode) {
-    if (mode == GL_MODELVIEW || mode == GL_PROJECTION) st().matrixMode = mode;
+    if (mode != GL_MODELVIEW && mode != GL_PROJECTION) return;
+    if (mode != st().matrixMode) glsubset::endQuadRun();
+    st().matrixMode = mode;
 }
 
 void glLoadIdentity() {
     glsubset::currentStack().back() = glsubset::identity;
     st().clipMatrixStale = true;
+    glsubset::endQuadRun();
 }
 
 void glPushMatrix() {
@@ -342,7 +395,9 @@ void glPushMatrix() {
 
 void glPopMatrix() {
     auto& stack = glsubset::currentStack();
-    if (stack.size() > 1) stack.pop_back();
+    if (stack.size() < 2) return;
+    if (stack.back() != stack[stack.size() - 2]) glsubset::endQuadRun();
+    stack.pop_back();
     st().clipMatrixStale = true;
 }
 
@@ -386,9 +441,15 @@ void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFa
 // ---- Vertices -----------------------------------------------------------------
 
 void glBegin(GLenum mode) {
-    st().inBegin = true;
-    st().primitive = mode;
-    st().quadVertices = 0;
+    glsubset::State& s = st();
+    s.inBegin = true;
+    s.primitive = mode;
+    s.quadVertices = 0;
+    if (mode != GL_QUADS) {
+        glsubset::endQuadRun();
+    } else if (!s.quads.open) {
+        s.quads = glsubset::QuadRun{true, false, s.batch.size(), false, false, false};
+    }
 }
 
 void glEnd() {
@@ -402,10 +463,33 @@ void glVertex3d(GLdouble x, GLdouble y, GLdouble z) {
     glsubset::emitVertex(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
 }
 
-void glColor3f(GLfloat r, GLfloat g, GLfloat b) { st().colour = {r, g, b, 1.0f}; }
-void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { st().colour = {r, g, b, a}; }
-void glTexCoord2f(GLfloat s, GLfloat t) { st().texCoord = {s, t}; }
-void glNormal3f(GLfloat, GLfloat, GLfloat) {}
+namespace {
+
+// An attribute given inside a run's blocks is part of each of its vertices;
+// one given between its blocks, and not inside them, ends the run.
+void attributeGiven(bool glsubset::QuadRun::*perVertex) {
+    glsubset::State& s = st();
+    if (s.inBegin && s.primitive == GL_QUADS) {
+        s.quads.*perVertex = true;
+        const bool flatColours = s.quads.colours && s.shadeModel == GL_FLAT;
+        if (flatColours && !s.quads.otherWay) glsubset::splitRunTheOtherWay(s);
+    } else if (!s.inBegin && !(s.quads.*perVertex)) {
+        glsubset::endQuadRun();
+    }
+}
+
+}  // namespace
+
+void glColor3f(GLfloat r, GLfloat g, GLfloat b) { glColor4f(r, g, b, 1.0f); }
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+    attributeGiven(&glsubset::QuadRun::colours);
+    st().colour = {r, g, b, a};
+}
+void glTexCoord2f(GLfloat s, GLfloat t) {
+    attributeGiven(&glsubset::QuadRun::texCoords);
+    st().texCoord = {s, t};
+}
+void glNormal3f(GLfloat, GLfloat, GLfloat) { attributeGiven(&glsubset::QuadRun::normals); }
 
 // ---- State ----------------------------------------------------------------------
 
@@ -454,7 +538,14 @@ void glDepthFunc(GLenum func) {
     s.es.DepthFunc(func);
 }
 
-void glShadeModel(GLenum) {}
+// ES 2 interpolates smoothly: flat shading would show only where a quad's
+// colours differ per vertex, which the demo's flat blocks never do. It does
+// decide how a run of quads is split.
+void glShadeModel(GLenum mode) {
+    glsubset::State& s = st();
+    if (mode != s.shadeModel) glsubset::endQuadRun();
+    s.shadeModel = mode;
+}
 void glHint(GLenum, GLenum) {}
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
@@ -592,6 +683,7 @@ std::vector<Attributes>& attributeStack() {
 
 // Every attribute is kept whatever the mask: the tools ask for all of them.
 void glPushAttrib(GLbitfield) {
+    glsubset::endQuadRun();
     const glsubset::State& s = st();
     if (attributeStack().size() >= 16) return;  // GL's minimum depth; deeper is an error there
     attributeStack().push_back({s.colour, s.texturing, s.blending, s.depthTest, s.boundTexture, s.blendSource,

@@ -8,8 +8,12 @@
 //     glPushMatrix, glPopMatrix,          (32 deep, single precision as GL keeps
 //     glTranslatef, glRotatef,            them); every vertex leaves here already
 //     gluPerspective                      in clip coordinates
-//   glBegin(GL_QUADS, GL_TRIANGLES),      quads become two triangles each and go,
-//     glEnd, glVertex3f, glVertex3d       with the triangles, into one batch
+//   glBegin(GL_QUADS, GL_TRIANGLES),      quads become two triangles each, split
+//     glEnd, glVertex3f, glVertex3d       along the diagonal Mesa takes (fanned
+//                                         from the first corner, or (0,1,3),
+//                                         (1,2,3) where it cuts the quads at the
+//                                         view's edges or shades them flat), and
+//                                         go, with the triangles, into one batch
 //   glColor3f, glColor4f, glTexCoord2f    the current colour (clamped per vertex,
 //                                         as GL does) and texture coordinate
 //   glNormal3f                            nothing: lighting is never on
@@ -27,8 +31,11 @@
 //   glPushAttrib, glPopAttrib             our own stack of all the state above
 //                                         (the capture tool's yardstick keeps the
 //                                         scenes' state with it)
-//   glShadeModel, glHint                  nothing: ES 2 interpolates smoothly and
-//                                         with perspective, which is what the demo asks
+//   glShadeModel                          how quads are split; ES 2 interpolates
+//                                         smoothly, as the demo's flat blocks,
+//                                         one colour per quad, come out anyway
+//   glHint                                nothing: ES 2 interpolates with
+//                                         perspective, which is what the demo asks
 //
 // The batch is drawn before any call that changes how it would be drawn
 // (texturing, texture binding or contents, blending, depth test, viewport)

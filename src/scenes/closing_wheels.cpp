@@ -132,11 +132,12 @@ void drawWheel(double halfDepth) {
     // The wheel in one block of triangles: the burst moves each segment along
     // the axis, which the spin leaves where it is, so it is added to the
     // corners here. Each quad goes as the two triangles GL makes of a quad
-    // sent on its own, a fan from its first corner; the diagonal shows, since
-    // a cap's two apex corners coincide and a rim lays a rectangle of the
-    // texture onto a trapezoid. A quad that reaches past the edge of the view
-    // is cut there by GL, and a quad sent on its own is cut differently from
-    // its two triangles, so such a quad still goes on its own as above.
+    // whose block lies inside the view, a fan from its first corner; the
+    // diagonal shows, since a cap's two apex corners coincide and a rim lays a
+    // rectangle of the texture onto a trapezoid. A quad that reaches past the
+    // edge of the view GL splits along the other diagonal, (0,1,3),(1,2,3),
+    // before it cuts it there, and so every quad of its block; such a quad
+    // still goes in a block of its own as above.
     constexpr int fan[6] = {0, 1, 2, 0, 2, 3};
     glPushMatrix();
     glRotatef(spin, 0.0f, 0.0f, 1.0f);

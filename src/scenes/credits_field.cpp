@@ -113,8 +113,9 @@ const BoxFace boxFaces[6] = {
     {Left, {{-1, -1, 1}, {-1, -1, -1}, {-1, 1, -1}, {-1, 1, 1}}, {{0, 1}, {0, 0}, {1, 0}, {1, 1}}},
 };
 
-// Step 6: the travelling wave. The row factor does not depend on the column,
-// so it is worked out once per row.
+// The heights of the field: a wave that travels with the beat, the product of
+// a column factor and a row factor. The row factor does not depend on the
+// column, so it is worked out once per row.
 void buildWave(CreditsFieldState& s, float beats) {
     const float phase = 72.0f * beats;  // one turn every 5 beats
     float rowWave[creditRows];
@@ -125,9 +126,9 @@ void buildWave(CreditsFieldState& s, float beats) {
     }
 }
 
-// Step 7: three sets of rings about far-away centres that drift with time.
-// The drift of each pattern is the same for a whole row or column, so it is
-// added once per frame.
+// The field's colours: three sets of rings, one per channel, about far-away
+// centres that drift with time. The drift of each pattern is the same for a
+// whole row or column, so it is added once per frame.
 double ringDistance(float u, float v) { return std::hypot(static_cast<double>(u), static_cast<double>(v)) / 16.0; }
 
 void buildColours(CreditsFieldState& s) {
@@ -147,7 +148,8 @@ void buildColours(CreditsFieldState& s) {
     }
 }
 
-// Step 9: the line that owns the music row; the last 32 rows repeat.
+// The credit line that owns the music row: lines follow each other from row
+// 280; after the last one the last 32 rows repeat.
 int currentLine(int row) {
     int u = row - 280;
     if (u >= totalCreditRows) u = repeatStart + (u - repeatStart) % repeatLength;
@@ -156,8 +158,9 @@ int currentLine(int row) {
     return i;
 }
 
-// Step 10: rows into the credits, unrounded, wrapped like currentLine. The
-// tolerance makes an exact multiple of the repeat land at its start.
+// How many rows into the credits the music is, unrounded, wrapped like
+// currentLine: the current line's progress comes from it. The tolerance makes
+// an exact multiple of the repeat land at its start.
 float creditProgressRows(float beats) {
     float f = 4.0f * beats - 280.0f;
     if (f > static_cast<float>(totalCreditRows)) {
@@ -169,8 +172,9 @@ float creditProgressRows(float beats) {
     return f;
 }
 
-// Step 11, the lit cells: they jump up (more towards the right) and sink
-// back over the line; cyan until 0.9 of it, then back to the field colour.
+// The cells under the current line's text are lit: they jump up (more towards
+// the right) and sink back over the line; cyan until 0.9 of it, then back to
+// the field colour.
 bool isLit(const CreditsFieldState& s, int c, int r) { return s.textMask[c][r] > 0.9f; }
 
 void liftCell(CreditsFieldState& s, int c, int r, float progress) {

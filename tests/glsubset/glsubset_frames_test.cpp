@@ -19,13 +19,17 @@ namespace {
 using testsupport::RunResult;
 using testsupport::TempDir;
 
-// Both draw with the same rasteriser; what may differ is only where an edge
-// or a texel boundary falls within a rounding error of a pixel centre (the
-// subset transforms vertices on the CPU, in its own order of operations). A
-// pixel differs when any channel is more than `closeLevels` apart; at most
-// `maxDifferingShare` of the pixels may differ.
+// Both draw with the same rasteriser, and the subset splits quads as Mesa
+// does; what may differ is only where an edge or a texel boundary falls
+// within a rounding error of a pixel centre (the subset transforms vertices on
+// the CPU, in its own order of operations). A pixel differs when any channel
+// is more than `closeLevels` apart; at most `maxDifferingShare` of the pixels
+// may differ. At 320 x 180, every sixth row of the demo, no frame had more
+// than 4 such pixels (the glow of the greetings), and these rows have none;
+// fanning every quad from its first corner instead costs 6 pixels in the
+// credits field and 36 in the closing wheels here.
 constexpr int closeLevels = 2;
-constexpr double maxDifferingShare = 0.002;
+constexpr double maxDifferingShare = 0.0001;
 // A frame that shows its scene: more than this share of it is not black.
 constexpr double minSceneShare = 0.01;
 

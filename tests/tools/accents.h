@@ -12,9 +12,9 @@
 #include "scenes/schedule.h"
 
 inline std::vector<int> accentRows() {
-    std::vector<int> rows = {sceneFirstRow(openingSquaresRange), sceneFirstRow(arcBandsRange),
-                             sceneFirstRow(logoTilesRange) + 1, sceneFirstRow(creditsFieldRange),
-                             sceneFirstRow(closingWheelsRange)};
+    std::vector<int> rows = {scene("opening squares").firstRow, scene("arc bands").firstRow,
+                             scene("logo tiles").firstRow + 1, scene("credits field").firstRow,
+                             scene("closing wheels").firstRow};
     for (int r : {6,   8,   12,  16,  22,  24,  28,  32,  40,  95,  126, 154, 216, 232, 236, 240, 242, 243, 248,
                   252, 256, 258, 259, 360, 483, 494, 505, 514, 526, 546, 562, 578, 583, 720})
         rows.push_back(r);

@@ -235,13 +235,13 @@ TEST_F(ShippedSync, DescribesTheMusicSchedule) {
     EXPECT_EQ(sections[0], "intro");
     EXPECT_EQ(sections[32], "flash");
     EXPECT_EQ(sections[40], "drop");
-    EXPECT_EQ(sections[sceneFirstRow(arcBandsRange)], "groove");
-    EXPECT_EQ(sections[sceneFirstRow(logoTilesRange) + 1], "figure");
-    EXPECT_EQ(sections[sceneFirstRow(creditsFieldRange)], "credits");
+    EXPECT_EQ(sections[scene("arc bands").firstRow], "groove");
+    EXPECT_EQ(sections[scene("logo tiles").firstRow + 1], "figure");
+    EXPECT_EQ(sections[scene("credits field").firstRow], "credits");
     EXPECT_EQ(sections[360], "dodedudi");
-    EXPECT_EQ(sections[sceneFirstRow(greetingsRange)], "greetings");
-    EXPECT_EQ(sections[sceneFirstRow(closingWheelsRange)], "finale");
-    EXPECT_EQ(sections[sceneLastRow(closingWheelsRange) + 1], "silence");
+    EXPECT_EQ(sections[scene("greetings").firstRow], "greetings");
+    EXPECT_EQ(sections[scene("closing wheels").firstRow], "finale");
+    EXPECT_EQ(sections[scene("closing wheels").lastRow + 1], "silence");
 
     // The sung lead: DO DE DU DI from row 360, the same 32 rows over and over.
     auto lead = channelValuesByRow("lead");

@@ -74,13 +74,13 @@ Score composeScore() {
     s.filterPerBeat.assign(s.totalRows / kRowsPerBeat, 0.0f);
     // Where the scenes start and end, from the demo's cue table: the sections
     // follow the pictures.
-    constexpr int breakRow = sceneLastRow(openingSquaresRange) + 1;
-    constexpr int groove = sceneFirstRow(arcBandsRange);
-    constexpr int logo = sceneFirstRow(logoTilesRange), figure = logo + 1;  // the figure starts with the first column
-    constexpr int cubes = sceneFirstRow(tumblingCubesRange);
-    constexpr int credits = sceneFirstRow(creditsFieldRange), creditsEnd = sceneLastRow(creditsFieldRange) + 1;
-    constexpr int greets = sceneFirstRow(greetingsRange), greetsEnd = sceneLastRow(greetingsRange) + 1;
-    constexpr int finale = sceneFirstRow(closingWheelsRange), silence = sceneLastRow(closingWheelsRange) + 1;
+    constexpr int breakRow = scene("opening squares").lastRow + 1;
+    constexpr int groove = scene("arc bands").firstRow;
+    constexpr int logo = scene("logo tiles").firstRow, figure = logo + 1;  // the figure starts with the first column
+    constexpr int cubes = scene("tumbling cubes").firstRow;
+    constexpr int credits = scene("credits field").firstRow, creditsEnd = scene("credits field").lastRow + 1;
+    constexpr int greets = scene("greetings").firstRow, greetsEnd = scene("greetings").lastRow + 1;
+    constexpr int finale = scene("closing wheels").firstRow, silence = scene("closing wheels").lastRow + 1;
     const std::vector<int> octaveBass = {0, 0, 12, 0, 0, 12, 0, 7};
     const std::vector<int> rollingBass = {0, 12, 0, 0, 12, 0, 7, 12};
 

@@ -22,6 +22,7 @@
 #include "platform/window.h"
 #include "scenes/schedule.h"
 #include "shell/capture.h"
+#include "shell/shotplan.h"
 #include "shell/startup.h"
 #include "yardstick.h"
 
@@ -72,212 +73,268 @@ double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_cl
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
+// One run of the tool: what the steps below share.
+struct Run {
+    CaptureOptions o;
+    std::string ffmpeg;  // for --video
+    Capture capture;
+    ShownFrames shown;
+    std::int64_t first = 0, end = 0;     // frames first .. end - 1 are kept; 0 .. end - 1 drawn
+    std::vector<std::int64_t> shotFrames;  // for --shot, one per row
+    VideoEncoder encoder;
+    // --bench: frame times per schedule range and of the yardstick.
+    std::vector<SceneTimes> times = std::vector<SceneTimes>(scheduleRangeCount);
+    std::vector<double> yardstick;
+    double timedMs = 0;
+    std::int64_t kept = 0;  // frames written or timed
+    std::string why;        // why the run failed
+};
+
+// The data, and every output, checked before anything is rendered; the
+// failure's message, or "".
+std::string checkOutputs(Run& run) {
+    CaptureOptions& o = run.o;
+    std::string why;
+    if (!chooseDataFolder(o.dataDir, why)) return why;
+    if (o.mode == CaptureMode::Frames) {
+        o.framesDir = absolutePath(o.framesDir);
+        if (!prepareFolder(o.framesDir, why)) return o.framesDir + ": cannot write frames there: " + why;
+    } else if (o.mode == CaptureMode::Shots) {
+        o.outDir = absolutePath(o.outDir);
+        if (!prepareFolder(o.outDir, why)) return o.outDir + ": cannot write shots there: " + why;
+    } else if (o.mode == CaptureMode::Video) {
+        run.ffmpeg = findOnPath("ffmpeg");
+        if (run.ffmpeg.empty()) {
+            return "--video needs ffmpeg, and there is none on PATH (install the ffmpeg package, or write "
+                   "PNG frames with --frames)";
+        }
+        o.videoFile = absolutePath(o.videoFile);
+        const std::string parent = std::filesystem::path(o.videoFile).parent_path().string();
+        if (std::filesystem::is_directory(o.videoFile)) return o.videoFile + ": is a folder";
+        if (!prepareFolder(parent, why)) return o.videoFile + ": cannot write the video there: " + why;
+    }
+    return "";
+}
+
+// Which frames are kept (written or timed), and how far to render; the
+// failure's message, or "".
+std::string planFrames(Run& run) {
+    const CaptureOptions& o = run.o;
+    const int lastRow = lastShownRow(run.shown);
+    run.first = run.shown.firstAtOrAfter(o.fromRow);
+    run.end = run.shown.firstAtOrAfter(o.toRow + 1);
+    if (o.mode == CaptureMode::Shots) {
+        ShotPlan plan;
+        std::string why;
+        if (!planShots(run.shown, o.shotRows, plan, why)) return why;
+        run.shotFrames = plan.frames;
+        run.end = plan.end;
+    } else if (run.first >= run.end) {
+        return "no frame is drawn from row " + std::to_string(o.fromRow) + " to row " + std::to_string(o.toRow);
+    } else if (o.toRowGiven && lastRow < o.toRow) {
+        return neverDrawn("rows " + std::to_string(lastRow + 1) + " to " + std::to_string(o.toRow) + " are", run.shown);
+    } else if (lastRow < lastDemoRow) {
+        std::fprintf(stderr, "tarnwick-capture: the music ends the demo after row %d, before row %d\n", lastRow,
+                     lastDemoRow);
+    }
+    return "";
+}
+
+std::string startVideoOf(Run& run) {
+    const CaptureOptions& o = run.o;
+    const int fps = o.settings.fps;
+    VideoJob job{run.ffmpeg,
+                 o.videoFile,
+                 absolutePath(dataFile(musicPath)),
+                 o.settings.width,
+                 o.settings.height,
+                 fps,
+                 frameSeconds(run.capture, run.first),
+                 static_cast<double>(run.end - run.first) / fps};
+    std::string why;
+    return startVideo(job, run.encoder, why) ? "" : "cannot start ffmpeg: " + why;
+}
+
+// --bench: the time of frame k, just drawn since `start`, when it is kept,
+// and now and then a yardstick frame.
+void timeFrame(Run& run, std::int64_t k, int row, bool keep, std::chrono::steady_clock::time_point start) {
+    glFinish();
+    if (keep) {
+        const double ms = msBetween(start, std::chrono::steady_clock::now());
+        run.times[static_cast<std::size_t>(scheduleRangeOf(row))].ms.push_back(ms);
+        run.timedMs += ms;
+        ++run.kept;
+    }
+    // Spread over the run, so that the yardstick meets the same load from
+    // elsewhere on the machine as the scenes do.
+    if (k % yardstickEvery == yardstickEvery / 2) {
+        start = std::chrono::steady_clock::now();
+        drawYardstickFrame();
+        glFinish();
+        run.yardstick.push_back(msBetween(start, std::chrono::steady_clock::now()));
+    }
+}
+
+// What writes frame k, at `row`: into the video, as a frame file, or as the
+// shots of the rows it shows.
+FrameWriter::Job writeJob(Run& run, FrameWriter& writer, std::int64_t k, int row) {
+    const CaptureOptions& o = run.o;
+    if (o.mode == CaptureMode::Video) {
+        return [&encoder = run.encoder, &writer](const std::vector<unsigned char>& p, std::string& w) {
+            return writeVideoFrame(encoder, p, [&writer] { return writer.stopping(); }, w);
+        };
+    }
+    if (o.mode == CaptureMode::Frames) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(k));
+        return [path = o.framesDir + name, &o](const std::vector<unsigned char>& p, std::string& w) {
+            if (writePng(path, p, o.settings.width, o.settings.height, w)) return true;
+            w = path + ": " + w;
+            return false;
+        };
+    }
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < run.shotFrames.size(); ++i) {
+        if (run.shotFrames[i] != k) continue;
+        std::string text = o.shotText[i];
+        while (text.size() < 3) text = "0" + text;
+        paths.push_back(o.outDir + "/row_" + text + ".png");
+    }
+    // Each shot's line is printed once its file is whole.
+    return [paths, &o, k, row](const std::vector<unsigned char>& p, std::string& w) {
+        for (const std::string& path : paths) {
+            if (!writePng(path, p, o.settings.width, o.settings.height, w)) {
+                w = path + ": " + w;
+                return false;
+            }
+            std::printf("%s: frame %lld, music row %d\n", path.c_str(), static_cast<long long>(k), row);
+            std::fflush(stdout);
+        }
+        return true;
+    };
+}
+
+// Draws frames 0 .. end - 1, timing or queuing the kept ones. False when an
+// interrupt stopped it (`run.why` says where); a failed write also ends it
+// early, which the writer reports.
+bool drawFrames(Run& run, FrameWriter& writer, Progress& progress) {
+    const CaptureOptions& o = run.o;
+    std::vector<unsigned char> pixels;  // the frame being read back
+    for (std::int64_t k = 0; k < run.end; ++k) {
+        if (platform::interruptRequested()) {
+            run.why = "interrupted at frame " + std::to_string(k);
+            return false;
+        }
+        const int row = run.shown.rowOf(k);
+        const bool keep = o.mode == CaptureMode::Shots
+                              ? std::find(run.shotFrames.begin(), run.shotFrames.end(), k) != run.shotFrames.end()
+                              : k >= run.first;
+        const auto start = std::chrono::steady_clock::now();
+        if (!drawNextFrame(run.capture)) break;  // cannot happen before the counted end
+        if (o.mode == CaptureMode::Bench) {
+            timeFrame(run, k, row, keep, start);
+        } else if (keep) {
+            // The encoder takes RGBA as fast as RGB, and GL hands it over faster.
+            readFrame(run.capture, pixels, o.mode == CaptureMode::Video ? PixelLayout::Rgba : PixelLayout::Rgb);
+            if (!writer.push(pixels, writeJob(run, writer, k, row))) break;  // a write failed, or an interrupt
+            ++run.kept;
+        }
+        progress.update(k + 1, row);
+    }
+    return true;
+}
+
+// After the frames: the writer done, the video finished; 1 with `run.why`
+// when anything failed or an interrupt came, with what a failed run leaves
+// cleaned up: no unfinished video, and for frames and shots, each whole, the
+// message says how many there are.
+int finishOutputs(Run& run, FrameWriter& writer, bool interrupted) {
+    const CaptureOptions& o = run.o;
+    int status = 0;
+    // A failed write or an interrupt ends the loop early; either way the
+    // frames queued by then are written or given up before anything is said.
+    if (!interrupted && !writer.finish()) {
+        run.why = writer.failure() == "stopped" ? "interrupted at frame " + std::to_string(run.capture.nextFrame)
+                  : o.mode == CaptureMode::Video ? o.videoFile + ": " + writer.failure()
+                                                  : writer.failure();
+        status = 1;
+    } else if (interrupted || platform::interruptRequested()) {
+        if (!interrupted) run.why = "interrupted at frame " + std::to_string(run.capture.nextFrame);
+        status = 1;
+    } else if (o.mode == CaptureMode::Video) {
+        std::string videoWhy;
+        if (!finishVideo(run.encoder, platform::interruptRequested, videoWhy)) {
+            run.why = videoWhy == "stopped" ? "interrupted while ffmpeg finished the video"
+                                            : o.videoFile + ": " + videoWhy;
+            status = 1;
+        }
+    }
+    if (status == 0) return 0;
+    writer.cancel();
+    writer.finish();
+    if (o.mode == CaptureMode::Video) {
+        abortVideo(run.encoder);
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(o.videoFile, ec) && std::filesystem::remove(o.videoFile, ec)) {
+            run.why += "; the unfinished " + o.videoFile + " is removed";
+        }
+    } else if (o.mode == CaptureMode::Frames || o.mode == CaptureMode::Shots) {
+        const bool frames = o.mode == CaptureMode::Frames;
+        run.why += "; " + std::to_string(writer.written()) + (frames ? " whole frames" : " whole shots") +
+                   " written before it are kept in " + (frames ? o.framesDir : o.outDir);
+    }
+    return status;
+}
+
+// The summary line, then what the mode reports on stdout.
+int report(Run& run, Progress& progress, const std::string& renderer, int status) {
+    const CaptureOptions& o = run.o;
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "%lld frames rendered, %lld %s, in %.1f s (%.1f frames per second)",
+                  static_cast<long long>(run.end), static_cast<long long>(run.kept),
+                  o.mode == CaptureMode::Bench ? "timed" : "written", progress.seconds(),
+                  progress.seconds() > 0 ? static_cast<double>(run.end) / progress.seconds() : 0.0);
+    progress.finish(status == 0 ? summary : run.why);
+    if (status != 0) return status;
+    if (o.mode == CaptureMode::Bench) printBench(o, renderer, run.times, run.yardstick, run.kept, run.timedMs);
+    if (o.mode == CaptureMode::Video) std::printf("%s\n", o.videoFile.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    CaptureOptions o;
+    Run run;
     std::string error;
-    if (!parseCaptureOptions(argc, argv, o, error)) {
+    if (!parseCaptureOptions(argc, argv, run.o, error)) {
         std::fprintf(stderr, "tarnwick-capture: %s\n\n%s", error.c_str(), captureUsage);
         return 2;
     }
-    if (o.help) {
+    if (run.o.help) {
         std::fputs(captureUsage, stdout);
         return 0;
     }
     platform::catchInterrupts();
     std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a write error
 
-    // The data, and every output, are checked before anything is rendered.
-    std::string why, ffmpeg;
-    if (!chooseDataFolder(o.dataDir, why)) return fail(why);
-    if (o.mode == CaptureMode::Frames) {
-        o.framesDir = absolutePath(o.framesDir);
-        if (!prepareFolder(o.framesDir, why)) return fail(o.framesDir + ": cannot write frames there: " + why);
-    } else if (o.mode == CaptureMode::Shots) {
-        o.outDir = absolutePath(o.outDir);
-        if (!prepareFolder(o.outDir, why)) return fail(o.outDir + ": cannot write shots there: " + why);
-    } else if (o.mode == CaptureMode::Video) {
-        ffmpeg = findOnPath("ffmpeg");
-        if (ffmpeg.empty()) {
-            return fail("--video needs ffmpeg, and there is none on PATH (install the ffmpeg package, or write "
-                        "PNG frames with --frames)");
-        }
-        o.videoFile = absolutePath(o.videoFile);
-        const std::string parent = std::filesystem::path(o.videoFile).parent_path().string();
-        if (std::filesystem::is_directory(o.videoFile)) return fail(o.videoFile + ": is a folder");
-        if (!prepareFolder(parent, why)) return fail(o.videoFile + ": cannot write the video there: " + why);
-    }
-
-    Capture capture;
-    const bool opened = openCapture(o.settings, capture, why);
+    if (const std::string failure = checkOutputs(run); !failure.empty()) return fail(failure);
+    const bool opened = openCapture(run.o.settings, run.capture, run.why);
     printLoadMessages(stderr, "tarnwick-capture");
-    if (!opened) return fail(why);
+    if (!opened) return fail(run.why);
     const std::string renderer = rendererName();
-    const std::int64_t count = frameCount(capture);
-    const int fps = o.settings.fps;
-
-    // Which frames are kept (written or timed), and how far to render.
-    const int lastRow = count > 0 ? frameRow(capture, count - 1) : 0;
-    auto neverDrawn = [&](const std::string& rows) {
-        closeCapture(capture);
-        return fail(rows + " never drawn: the music ends the demo after row " + std::to_string(lastRow));
-    };
-    std::int64_t first = firstFrameAtRow(capture, count, o.fromRow);
-    std::int64_t end = firstFrameAtRow(capture, count, o.toRow + 1);
-    std::vector<std::int64_t> shotFrames;
-    if (o.mode == CaptureMode::Shots) {
-        end = 0;
-        for (int row : o.shotRows) {
-            std::int64_t k = firstFrameAtRow(capture, count, row);
-            if (k >= count) return neverDrawn("row " + std::to_string(row) + " is");
-            shotFrames.push_back(k);
-            end = std::max(end, k + 1);
-        }
-    } else if (first >= end) {
-        closeCapture(capture);
-        return fail("no frame is drawn from row " + std::to_string(o.fromRow) + " to row " + std::to_string(o.toRow));
-    } else if (o.toRowGiven && lastRow < o.toRow) {
-        return neverDrawn("rows " + std::to_string(lastRow + 1) + " to " + std::to_string(o.toRow) + " are");
-    } else if (lastRow < lastDemoRow) {
-        std::fprintf(stderr, "tarnwick-capture: the music ends the demo after row %d, before row %d\n", lastRow,
-                     lastDemoRow);
+    run.shown = shownFrames(run.capture, frameCount(run.capture));
+    std::string failure = planFrames(run);
+    if (failure.empty() && run.o.mode == CaptureMode::Video) failure = startVideoOf(run);
+    if (!failure.empty()) {
+        closeCapture(run.capture);
+        return fail(failure);
     }
 
-    VideoEncoder encoder;
-    if (o.mode == CaptureMode::Video) {
-        VideoJob job{ffmpeg, o.videoFile, absolutePath(dataFile(musicPath)), o.settings.width, o.settings.height, fps,
-                       frameSeconds(capture, first), static_cast<double>(end - first) / fps};
-        if (!startVideo(job, encoder, why)) {
-            closeCapture(capture);
-            return fail("cannot start ffmpeg: " + why);
-        }
-    }
-
-    std::vector<SceneTimes> times(scheduleRangeCount);
-    std::vector<double> yardstick;  // ms per yardstick frame
-    double timedMs = 0;
-    std::int64_t kept = 0;
-    std::vector<unsigned char> pixels;  // the frame being read back
     // Frames are written while the next ones are drawn, two at most waiting.
     FrameWriter writer(2, platform::interruptRequested);
-    const std::function<bool()> stopping = [&writer] { return writer.stopping(); };
-    Progress progress(end);
-    int status = 0;
-    bool interrupted = false;
-    for (std::int64_t k = 0; k < end; ++k) {
-        if (platform::interruptRequested()) {
-            interrupted = true;
-            why = "interrupted at frame " + std::to_string(k);
-            break;
-        }
-        const int row = frameRow(capture, k);
-        const bool keep = o.mode == CaptureMode::Shots
-                              ? std::find(shotFrames.begin(), shotFrames.end(), k) != shotFrames.end()
-                              : k >= first;
-        auto start = std::chrono::steady_clock::now();
-        if (!drawNextFrame(capture)) break;  // cannot happen before the counted end
-        if (o.mode == CaptureMode::Bench) {
-            glFinish();
-            if (keep) {
-                const double ms = msBetween(start, std::chrono::steady_clock::now());
-                times[scheduleRangeOf(row)].ms.push_back(ms);
-                timedMs += ms;
-                ++kept;
-            }
-            // Spread over the run, so that the yardstick meets the same
-            // load from elsewhere on the machine as the scenes do.
-            if (k % yardstickEvery == yardstickEvery / 2) {
-                start = std::chrono::steady_clock::now();
-                drawYardstickFrame();
-                glFinish();
-                yardstick.push_back(msBetween(start, std::chrono::steady_clock::now()));
-            }
-        } else if (keep) {
-            // The encoder takes RGBA as fast as RGB, and GL hands it over faster.
-            readFrame(capture, pixels, o.mode == CaptureMode::Video ? PixelLayout::Rgba : PixelLayout::Rgb);
-            FrameWriter::Job job;
-            if (o.mode == CaptureMode::Video) {
-                job = [&encoder, &stopping](const std::vector<unsigned char>& p, std::string& w) {
-                    return writeVideoFrame(encoder, p, stopping, w);
-                };
-            } else if (o.mode == CaptureMode::Frames) {
-                char name[32];
-                std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(k));
-                job = [path = o.framesDir + name, &o](const std::vector<unsigned char>& p, std::string& w) {
-                    if (writePng(path, p, o.settings.width, o.settings.height, w)) return true;
-                    w = path + ": " + w;
-                    return false;
-                };
-            } else {
-                std::vector<std::string> paths;
-                for (std::size_t i = 0; i < shotFrames.size(); ++i) {
-                    if (shotFrames[i] != k) continue;
-                    std::string text = o.shotText[i];
-                    while (text.size() < 3) text = "0" + text;
-                    paths.push_back(o.outDir + "/row_" + text + ".png");
-                }
-                // Each shot's line is printed once its file is whole.
-                job = [paths, &o, k, row](const std::vector<unsigned char>& p, std::string& w) {
-                    for (const std::string& path : paths) {
-                        if (!writePng(path, p, o.settings.width, o.settings.height, w)) {
-                            w = path + ": " + w;
-                            return false;
-                        }
-                        std::printf("%s: frame %lld, music row %d\n", path.c_str(), static_cast<long long>(k), row);
-                        std::fflush(stdout);
-                    }
-                    return true;
-                };
-            }
-            if (!writer.push(pixels, std::move(job))) break;  // a write failed, or an interrupt
-            ++kept;
-        }
-        progress.update(k + 1, row);
-    }
-
-    // A failed write or an interrupt ends the loop early; either way the
-    // frames queued by then are written or given up before anything is said.
-    if (!interrupted && !writer.finish()) {
-        why = writer.failure() == "stopped" ? "interrupted at frame " + std::to_string(capture.nextFrame)
-              : o.mode == CaptureMode::Video ? o.videoFile + ": " + writer.failure()
-                                              : writer.failure();
-        status = 1;
-    } else if (interrupted || platform::interruptRequested()) {
-        if (!interrupted) why = "interrupted at frame " + std::to_string(capture.nextFrame);
-        status = 1;
-    } else if (o.mode == CaptureMode::Video) {
-        std::string videoWhy;
-        if (!finishVideo(encoder, platform::interruptRequested, videoWhy)) {
-            why = videoWhy == "stopped" ? "interrupted while ffmpeg finished the video" : o.videoFile + ": " + videoWhy;
-            status = 1;
-        }
-    }
-    if (status != 0) {
-        writer.cancel();
-        writer.finish();
-        // What a failed run leaves: no unfinished video; frames and shots
-        // are each whole, and the message says how many there are.
-        if (o.mode == CaptureMode::Video) {
-            abortVideo(encoder);
-            std::error_code ec;
-            if (std::filesystem::is_regular_file(o.videoFile, ec) && std::filesystem::remove(o.videoFile, ec)) {
-                why += "; the unfinished " + o.videoFile + " is removed";
-            }
-        } else if (o.mode == CaptureMode::Frames || o.mode == CaptureMode::Shots) {
-            why += "; " + std::to_string(writer.written()) + (o.mode == CaptureMode::Frames ? " whole frames" : " whole shots") +
-                   " written before it are kept in " + (o.mode == CaptureMode::Frames ? o.framesDir : o.outDir);
-        }
-    }
-    closeCapture(capture);
-    char summary[160];
-    std::snprintf(summary, sizeof summary, "%lld frames rendered, %lld %s, in %.1f s (%.1f frames per second)",
-                  static_cast<long long>(end), static_cast<long long>(kept),
-                  o.mode == CaptureMode::Bench ? "timed" : "written", progress.seconds(),
-                  progress.seconds() > 0 ? static_cast<double>(end) / progress.seconds() : 0.0);
-    progress.finish(status == 0 ? summary : why);
-    if (status != 0) return status;
-    if (o.mode == CaptureMode::Bench) printBench(o, renderer, times, yardstick, kept, timedMs);
-    if (o.mode == CaptureMode::Video) std::printf("%s\n", o.videoFile.c_str());
-    return 0;
+    Progress progress(run.end);
+    const bool interrupted = !drawFrames(run, writer, progress);
+    const int status = finishOutputs(run, writer, interrupted);
+    closeCapture(run.capture);
+    return report(run, progress, renderer, status);
 }

@@ -1,0 +1,59 @@
+// Planning the frames of a list of shot rows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "shell/shotplan.h"
+
+namespace {
+
+// Frames 0 .. 6 drawn at these rows: none at rows 2, 5 and 6, two at 0 and 3.
+const std::vector<int> frameRows = {0, 0, 1, 3, 3, 4, 7};
+
+ShownFrames shownFramesOf(const std::vector<int>& rows) {
+    return {static_cast<std::int64_t>(rows.size()), [rows](std::int64_t k) { return rows[static_cast<std::size_t>(k)]; },
+            [rows](int row) { return std::lower_bound(rows.begin(), rows.end(), row) - rows.begin(); }};
+}
+
+struct Case {
+    std::vector<int> rows;
+    std::vector<std::int64_t> frames;  // expected
+    std::int64_t end;                  // expected
+    std::string why;                   // expected failure; "" for none
+};
+
+TEST(ShotPlan, EachRowGetsTheFirstFrameAtOrAfterItAndARowNeverDrawnFailsNamingTheLastRow) {
+    const std::string late = " never drawn: the music ends the demo after row 7";
+    const Case cases[] = {
+        {{}, {}, 0, ""},
+        {{0}, {0}, 1, ""},
+        {{3}, {3}, 4, ""},
+        {{2}, {3}, 4, ""},  // no frame at row 2: the next one
+        {{7, 1, 7}, {6, 2, 6}, 7, ""},  // in the order given, repeats kept; end after the latest
+        {{8}, {}, 0, "row 8 is" + late},
+        {{1, 9, 3}, {}, 0, "row 9 is" + late},  // the first row that fails is named
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.rows));
+        ShotPlan plan;
+        std::string why;
+        EXPECT_EQ(planShots(shownFramesOf(frameRows), c.rows, plan, why), c.why.empty());
+        EXPECT_EQ(why, c.why);
+        if (!c.why.empty()) continue;
+        EXPECT_EQ(plan.frames, c.frames);
+        EXPECT_EQ(plan.end, c.end);
+    }
+}
+
+TEST(ShotPlan, WithNoFrameShownEveryRowIsNeverDrawnAfterRow0) {
+    ShotPlan plan;
+    std::string why;
+    EXPECT_FALSE(planShots(shownFramesOf({}), {0}, plan, why));
+    EXPECT_EQ(why, "row 0 is never drawn: the music ends the demo after row 0");
+    EXPECT_EQ(neverDrawn("rows 8 to 753 are", shownFramesOf(frameRows)),
+              "rows 8 to 753 are never drawn: the music ends the demo after row 7");
+}
+
+}  // namespace

@@ -14,6 +14,7 @@
 
 #include "bench.h"
 #include "common/datafolder.h"
+#include "common/exitstatus.h"
 #include "common/loadstatus.h"
 #include "common/warnings.h"
 #include "music/musicsync.h"
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
     }
     if (o.help) {
         std::fputs(captureUsage, stdout);
-        return 0;
+        return exitStatusAfterOutput("tarnwick-capture", 0);
     }
     platform::catchInterrupts();
     std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a write error
@@ -279,5 +280,5 @@ int main(int argc, char** argv) {
     if (status != 0) return status;
     if (o.mode == CaptureMode::Bench) printBench(o, renderer, times, yardstick, kept, timedMs);
     if (o.mode == CaptureMode::Video) std::printf("%s\n", o.videoFile.c_str());
-    return 0;
+    return exitStatusAfterOutput("tarnwick-capture", 0);
 }

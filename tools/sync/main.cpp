@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/exitstatus.h"
 #include "common/json.h"
 #include "common/loadstatus.h"
 #include "common/warnings.h"
@@ -171,7 +172,7 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(usageText, stdout);
-            return 0;
+            return exitStatusAfterOutput("tarnwick-sync", 0);
         } else if (arg == "--json") {
             json = true;
         } else if (arg == "--music" || arg == "--length") {
@@ -226,5 +227,5 @@ int main(int argc, char** argv) {
     } else {
         printText(sync, timeline, report);
     }
-    return report.warnings.total() == 0 ? 0 : 1;
+    return exitStatusAfterOutput("tarnwick-sync", report.warnings.total() == 0 ? 0 : 1);
 }

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,10 +19,12 @@
 #include "music/musicsync.h"
 #include "options.h"
 #include "output.h"
+#include "outputlock.h"
 #include "platform/window.h"
 #include "scenes/schedule.h"
 #include "shell/capture.h"
 #include "shell/startup.h"
+#include "videofile.h"
 #include "yardstick.h"
 
 namespace {
@@ -93,10 +94,8 @@ int main(int argc, char** argv) {
     std::string why, ffmpeg;
     if (!chooseDataFolder(o.dataDir, why)) return fail(why);
     if (o.mode == CaptureMode::Frames) {
-        o.framesDir = absolutePath(o.framesDir);
         if (!prepareFolder(o.framesDir, why)) return fail(o.framesDir + ": cannot write frames there: " + why);
     } else if (o.mode == CaptureMode::Shots) {
-        o.outDir = absolutePath(o.outDir);
         if (!prepareFolder(o.outDir, why)) return fail(o.outDir + ": cannot write shots there: " + why);
     } else if (o.mode == CaptureMode::Video) {
         ffmpeg = findOnPath("ffmpeg");
@@ -104,10 +103,16 @@ int main(int argc, char** argv) {
             return fail("--video needs ffmpeg, and there is none on PATH (install the ffmpeg package, or write "
                         "PNG frames with --frames)");
         }
-        o.videoFile = absolutePath(o.videoFile);
-        const std::string parent = std::filesystem::path(o.videoFile).parent_path().string();
-        if (std::filesystem::is_directory(o.videoFile)) return fail(o.videoFile + ": is a folder");
-        if (!prepareFolder(parent, why)) return fail(o.videoFile + ": cannot write the video there: " + why);
+        if (!checkVideoTarget(o.videoFile, why)) return fail(o.videoFile + ": " + why);
+    }
+    OutputLock lock;
+    if (o.mode != CaptureMode::Bench) {
+        const std::string& output = o.mode == CaptureMode::Video    ? o.videoFile
+                                    : o.mode == CaptureMode::Frames ? o.framesDir
+                                                                    : o.outDir;
+        if (!claimOutput(output, o.mode == CaptureMode::Video, o.mode == CaptureMode::Frames, lock, why)) {
+            return fail(why);
+        }
     }
 
     Capture capture;
@@ -146,8 +151,13 @@ int main(int argc, char** argv) {
     }
 
     VideoEncoder encoder;
+    VideoPart videoPart;
     if (o.mode == CaptureMode::Video) {
-        VideoJob job{ffmpeg, o.videoFile, absolutePath(dataFile(musicPath)), o.settings.width, o.settings.height, fps,
+        if (!videoPart.create(o.videoFile, why)) {
+            closeCapture(capture);
+            return fail(o.videoFile + ": cannot make a temporary file beside it: " + why);
+        }
+        VideoJob job{ffmpeg, videoPart.ffmpegName(), absolutePath(dataFile(musicPath)), o.settings.width, o.settings.height, fps,
                        frameSeconds(capture, first), static_cast<double>(end - first) / fps};
         if (!startVideo(job, encoder, why)) {
             closeCapture(capture);
@@ -252,19 +262,20 @@ int main(int argc, char** argv) {
         if (!finishVideo(encoder, platform::interruptRequested, videoWhy)) {
             why = videoWhy == "stopped" ? "interrupted while ffmpeg finished the video" : o.videoFile + ": " + videoWhy;
             status = 1;
+        } else if (!videoPart.commit(videoWhy)) {
+            why = o.videoFile + ": cannot put the finished video in place: " + videoWhy;
+            status = 1;
         }
     }
     if (status != 0) {
         writer.cancel();
         writer.finish();
-        // What a failed run leaves: no unfinished video; frames and shots
+        // What a failed run leaves: no unfinished video (the target as it was); frames and shots
         // are each whole, and the message says how many there are.
         if (o.mode == CaptureMode::Video) {
             abortVideo(encoder);
-            std::error_code ec;
-            if (std::filesystem::is_regular_file(o.videoFile, ec) && std::filesystem::remove(o.videoFile, ec)) {
-                why += "; the unfinished " + o.videoFile + " is removed";
-            }
+            videoPart.discard();
+            why += "; " + o.videoFile + (videoPart.targetExisted() ? " is left as it was" : " is not written");
         } else if (o.mode == CaptureMode::Frames || o.mode == CaptureMode::Shots) {
             why += "; " + std::to_string(writer.written()) + (o.mode == CaptureMode::Frames ? " whole frames" : " whole shots") +
                    " written before it are kept in " + (o.mode == CaptureMode::Frames ? o.framesDir : o.outDir);

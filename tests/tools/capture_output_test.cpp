@@ -130,4 +130,19 @@ TEST_F(CaptureOutput, FramesIntoAFolderHoldingAnEarlierRunsFramesAreRefused) {
     EXPECT_EQ(testsupport::readFile(out.file("frames/frame_000000.png")), "an earlier run's frame");
 }
 
+// A folder deeper than the system's path limit (4096) counted from /, named
+// relative to a current folder that is itself deep: usable as given.
+TEST_F(CaptureOutput, ARelativeOutputPastThePathLimitFromTheRootIsWrittenAsGiven) {
+    const std::string part(200, 'd');
+    std::string script;
+    for (int i = 0; i < 14; ++i) script += "mkdir " + part + " && cd " + part + " && ";
+    std::string relative = "shots";
+    for (int i = 0; i < 8; ++i) relative += "/" + part;
+    script += "exec '" + captureTool() + "' --data '" + data->file("data") + "' --size 64x36 --shot 30 --out " +
+              relative + " && ls " + relative;
+    RunResult run = testsupport::runProgram({"/bin/sh", "-c", script}, out.path(), {}, 120);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(relative + "/row_030.png: frame"), std::string::npos) << run.out << run.err;
+}
+
 }  // namespace

@@ -279,6 +279,17 @@ TEST_F(CaptureTool, RowsPastTheEndOfTheMusicAreAFailureInEveryMode) {
     }
 }
 
+// At 3000 bpm and 1 fps the frames show rows 0, 200, ..., 600, 800: the
+// music goes on past row 753, so the spacing of the frames is what skips it.
+TEST_F(CaptureTool, ARowThatTheFramesStepOverIsBlamedOnTheirSpacing) {
+    RunResult run = capture({"--size", "64x36", "--fps", "1", "--shot", "753", "--out", out.path()}, fast->path());
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("row 753 is never drawn at --fps 1: one frame shows row 600 and the next row 800"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("music ends"), std::string::npos) << run.err;
+}
+
 TEST_F(CaptureTool, AnInterruptEndsAVideoWhoseEncoderTakesNothing) {
     // An ffmpeg that never reads its input: the pipe to it fills after a
     // few frames of this size.

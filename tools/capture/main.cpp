@@ -125,8 +125,16 @@ int main(int argc, char** argv) {
 
     // Which frames are kept (written or timed), and how far to render.
     const int lastRow = count > 0 ? frameRow(capture, count - 1) : 0;
+    // Past the last row drawn, the next frame's row says why: the music
+    // ended there, or the frames step over the demo's last row.
+    const int rowAfterLast = frameRow(capture, count);
     auto neverDrawn = [&](const std::string& rows) {
         closeCapture(capture);
+        if (rowAfterLast > lastDemoRow) {
+            return fail(rows + " never drawn at --fps " + std::to_string(fps) + ": one frame shows row " +
+                        std::to_string(lastRow) + " and the next row " + std::to_string(rowAfterLast) +
+                        ", past the demo's last row " + std::to_string(lastDemoRow) + "; a higher --fps draws it");
+        }
         return fail(rows + " never drawn: the music ends the demo after row " + std::to_string(lastRow));
     };
     std::int64_t first = firstFrameAtRow(capture, count, o.fromRow);
@@ -157,7 +165,7 @@ int main(int argc, char** argv) {
             closeCapture(capture);
             return fail(o.videoFile + ": cannot make a temporary file beside it: " + why);
         }
-        VideoJob job{ffmpeg, videoPart.ffmpegName(), absolutePath(dataFile(musicPath)), o.settings.width, o.settings.height, fps,
+        VideoJob job{ffmpeg, videoPart.ffmpegName(), "file:" + dataFile(musicPath), o.settings.width, o.settings.height, fps,
                        frameSeconds(capture, first), static_cast<double>(end - first) / fps};
         if (!startVideo(job, encoder, why)) {
             closeCapture(capture);

@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
     options.program = "tarnwick";
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        const bool takesValue =
-            std::strcmp(arg, "--start-row") == 0 || std::strcmp(arg, "--display") == 0 || std::strcmp(arg, "--data") == 0;
+        const bool takesValue = std::strcmp(arg, "--start-row") == 0 || std::strcmp(arg, "--display") == 0 ||
+                                std::strcmp(arg, "--data") == 0;
         if (takesValue && i + 1 >= argc) {
             std::fprintf(stderr, "tarnwick: %s needs a value\n", arg);
             return 2;

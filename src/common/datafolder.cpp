@@ -19,7 +19,8 @@ constexpr const char* dataPrefix = "data/";
 bool holdsData(const std::string& folder, std::string& problem) {
     std::error_code error;
     if (fs::exists(fs::path(folder) / dataMarker, error)) return true;
-    if (error && problem.empty() && error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory) {
+    if (error && problem.empty() && error != std::errc::no_such_file_or_directory &&
+        error != std::errc::not_a_directory) {
         problem = folder + ": " + (error == std::errc::permission_denied ? "permission denied" : error.message());
     }
     return false;

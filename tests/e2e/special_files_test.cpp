@@ -129,11 +129,42 @@ TEST_P(SpecialFiles, EndWithinATimeOutNamingTheFileAndTheReason) {
     const bool syncCase = c.file == syncFile;
     const int expected = syncCase ? (c.program == Program::Sync ? 1 : 0) : (c.program == Program::Sync ? 2 : 1);
     EXPECT_EQ(run.exitCode, expected) << run.err.substr(0, 2000);
-    const std::string& said = syncCase && c.program == Program::Sync ? run.out : run.err;
-    const std::string line = (c.program == Program::Sync && syncCase ? "" : std::string(programName(c.program)) + ": ") +
-                             c.file + ": ";
+    // The checker reports a sync file's problem in its report, as a warning.
+    const bool inReport = syncCase && c.program == Program::Sync;
+    const std::string& said = inReport ? run.out : run.err;
+    const std::string line = (inReport ? "" : std::string(programName(c.program)) + ": ") + c.file + ": ";
     EXPECT_NE(said.find(line), std::string::npos) << said.substr(0, 2000);
     EXPECT_NE(said.find(reasonOf(c.kind)), std::string::npos) << said.substr(0, 2000);
+}
+
+// A data folder that the user may not look into is named with the reason,
+// not reported as no data at all.
+TEST_F(SpecialFiles, ADataFolderThatCannotBeReadIsNamedWithTheReason) {
+    ASSERT_TRUE(ready);
+    testsupport::TempDir dir;
+    fs::copy(source->file("data"), dir.file("data"), fs::copy_options::recursive);
+    openToEveryone(dir.path());
+    fs::permissions(dir.file("data"), fs::perms::none);
+    std::vector<std::string> prefix;
+    if (geteuid() == 0) {
+        const std::string setpriv = "/usr/bin/setpriv";
+        if (!fs::exists(setpriv)) GTEST_SKIP() << "root, and no " << setpriv << " to run as another user";
+        prefix = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    }
+    const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
+        {"tarnwick", {testsupport::demoExecutable(), "--windowed"}},
+        {"tarnwick-capture", {testsupport::binaryDir() + "/tools/capture/tarnwick-capture", "--bench"}},
+    };
+    for (const auto& [name, args] : runs) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> argv = prefix;
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.insert(argv.end(), {"--data", dir.file("data")});
+        auto run =
+            testsupport::runProgram(argv, dir.path(), {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"}, 120);
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.err.rfind(name + ": " + dir.file("data") + ": permission denied", 0), 0u) << run.err;
+    }
 }
 
 void PrintTo(const SpecialCase& c, std::ostream* out) {

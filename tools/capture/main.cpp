@@ -165,8 +165,14 @@ int main(int argc, char** argv) {
             closeCapture(capture);
             return fail(o.videoFile + ": cannot make a temporary file beside it: " + why);
         }
-        VideoJob job{ffmpeg, videoPart.ffmpegName(), "file:" + dataFile(musicPath), o.settings.width, o.settings.height, fps,
-                       frameSeconds(capture, first), static_cast<double>(end - first) / fps};
+        VideoJob job{ffmpeg,
+                     videoPart.ffmpegName(),
+                     "file:" + dataFile(musicPath),
+                     o.settings.width,
+                     o.settings.height,
+                     fps,
+                     frameSeconds(capture, first),
+                     static_cast<double>(end - first) / fps};
         if (!startVideo(job, encoder, why)) {
             closeCapture(capture);
             return fail("cannot start ffmpeg: " + why);
@@ -278,8 +284,9 @@ int main(int argc, char** argv) {
     if (status != 0) {
         writer.cancel();
         writer.finish();
-        // What a failed run leaves: no unfinished video (the target as it was); frames and shots
-        // are each whole, and the message says how many there are.
+        // What a failed run leaves: no unfinished video (the target as it
+        // was); frames and shots are each whole, and the message says how
+        // many there are.
         if (o.mode == CaptureMode::Video) {
             abortVideo(encoder);
             videoPart.discard();

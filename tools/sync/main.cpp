@@ -182,6 +182,8 @@ int main(int argc, char** argv) {
             (arg == "--music" ? haveMusic : haveLength) = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option " + arg);
+        } else if (arg.empty()) {
+            return usageError("the sync file's name is empty");
         } else if (file.empty()) {
             file = arg;
         } else {

@@ -72,7 +72,7 @@ int earlierFrames(const std::string& folder, std::string& example) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (!std::regex_match(name, frameName)) continue;
-        if (count++ == 0) example = name;
+        if (count++ == 0 || name < example) example = name;
     }
     return count;
 }

@@ -28,7 +28,7 @@ private:
 };
 
 // The frames of another run that `folder` holds already (frame_NNNNNN.png):
-// how many there are and the first name found; 0 when there are none.
+// how many there are and the first of their names; 0 when there are none.
 int earlierFrames(const std::string& folder, std::string& example);
 
 // Takes the lock for a capture's output before anything is written: a video

@@ -78,6 +78,28 @@ void openToEveryone(const std::string& root) {
     }
 }
 
+// Root reads any file whatever its mode, so a run that must meet "permission
+// denied" drops to nobody: the words that start its command line, or a
+// reason to skip when that cannot be done (no setpriv, or a build folder
+// that nobody may enter).
+bool asNobody(std::vector<std::string>& prefix, std::string& skip) {
+    prefix.clear();
+    if (geteuid() != 0) return true;
+    const std::string setpriv = "/usr/bin/setpriv";
+    if (!fs::exists(setpriv)) {
+        skip = "root, and no " + setpriv + " to run as another user";
+        return false;
+    }
+    prefix = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    std::vector<std::string> probe = prefix;
+    probe.insert(probe.end(), {"/bin/test", "-x", testsupport::demoExecutable()});
+    if (testsupport::runProgram(probe, "/", {}, 30).exitCode != 0) {
+        skip = "the user nobody cannot run the programs in " + testsupport::binaryDir();
+        return false;
+    }
+    return true;
+}
+
 class SpecialFiles : public testing::TestWithParam<SpecialCase> {
 protected:
     // Fast data (5 s of music at 3000 bpm) made once and copied for each case.
@@ -109,12 +131,12 @@ TEST_P(SpecialFiles, EndWithinATimeOutNamingTheFileAndTheReason) {
             argv = {testsupport::binaryDir() + "/tools/sync/tarnwick-sync", syncFile, "--music", musicFile};
             break;
     }
-    // Root reads any file whatever its mode; the run drops to nobody.
-    if (c.kind == Kind::Unreadable && geteuid() == 0) {
-        const std::string setpriv = "/usr/bin/setpriv";
-        if (!fs::exists(setpriv)) GTEST_SKIP() << "root, and no " << setpriv << " to run as another user";
+    if (c.kind == Kind::Unreadable) {
+        std::vector<std::string> prefix;
+        std::string skip;
+        if (!asNobody(prefix, skip)) GTEST_SKIP() << skip;
         openToEveryone(dir.path());
-        argv.insert(argv.begin(), {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+        argv.insert(argv.begin(), prefix.begin(), prefix.end());
     }
     auto run = testsupport::runProgram(argv, dir.path(),
                                        {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
@@ -146,11 +168,8 @@ TEST_F(SpecialFiles, ADataFolderThatCannotBeReadIsNamedWithTheReason) {
     openToEveryone(dir.path());
     fs::permissions(dir.file("data"), fs::perms::none);
     std::vector<std::string> prefix;
-    if (geteuid() == 0) {
-        const std::string setpriv = "/usr/bin/setpriv";
-        if (!fs::exists(setpriv)) GTEST_SKIP() << "root, and no " << setpriv << " to run as another user";
-        prefix = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-    }
+    std::string skip;
+    if (!asNobody(prefix, skip)) GTEST_SKIP() << skip;
     const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
         {"tarnwick", {testsupport::demoExecutable(), "--windowed"}},
         {"tarnwick-capture", {testsupport::binaryDir() + "/tools/capture/tarnwick-capture", "--bench"}},

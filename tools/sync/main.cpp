@@ -34,8 +34,9 @@ const char* usageText =
     "  --json            print one JSON object instead of the report\n"
     "  --help            print this help\n"
     "\n"
-    "Exit status: 0 the file is within the format's limits, 1 it has warnings,\n"
-    "2 a usage error or a music file that cannot be opened.\n";
+    "Exit status: 0 the file is within the format's limits, 1 it has warnings\n"
+    "or the report could not be written, 2 a usage error or a music file that\n"
+    "cannot be opened.\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "tarnwick-sync: %s\n%s", message.c_str(), usageText);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/exitstatus.h"
 #include "scenes/schedule.h"
 #include "shell/entry.h"
 
@@ -77,16 +78,21 @@ int main(int argc, char** argv) {
     options.program = "tarnwick";
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        const bool hasValue = i + 1 < argc;
+        const bool takesValue = std::strcmp(arg, "--start-row") == 0 || std::strcmp(arg, "--display") == 0 ||
+                                std::strcmp(arg, "--data") == 0;
+        if (takesValue && i + 1 >= argc) {
+            std::fprintf(stderr, "tarnwick: %s needs a value\n", arg);
+            return 2;
+        }
         long number = 0;
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             printUsage(stdout);
-            return 0;
+            return exitStatusAfterOutput("tarnwick", 0);
         } else if (std::strcmp(arg, "--windowed") == 0) {
             options.windowed = true;
         } else if (std::strcmp(arg, "--desktop-fullscreen") == 0) {
             options.desktopFullscreen = true;
-        } else if (std::strcmp(arg, "--start-row") == 0 && hasValue) {
+        } else if (std::strcmp(arg, "--start-row") == 0) {
             const char* text = argv[++i];
             if (!parseNumber(text, 0, lastDemoRow, number)) {
                 std::fprintf(stderr, "tarnwick: --start-row needs a music row from 0 to %d, not '%s'\n", lastDemoRow,
@@ -94,15 +100,19 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.startRow = static_cast<int>(number);
-        } else if (std::strcmp(arg, "--display") == 0 && hasValue) {
+        } else if (std::strcmp(arg, "--display") == 0) {
             const char* text = argv[++i];
             if (!parseNumber(text, 0, 255, number)) {
                 std::fprintf(stderr, "tarnwick: --display needs a display number from 0, not '%s'\n", text);
                 return 2;
             }
             options.display = static_cast<int>(number);
-        } else if (std::strcmp(arg, "--data") == 0 && hasValue && argv[i + 1][0] != '\0') {
+        } else if (std::strcmp(arg, "--data") == 0) {
             options.dataDir = argv[++i];
+            if (options.dataDir.empty()) {
+                std::fprintf(stderr, "tarnwick: --data needs a folder, not an empty name\n");
+                return 2;
+            }
         } else {
             std::fprintf(stderr, "tarnwick: unknown option '%s'\n", arg);
             printUsage(stderr);
@@ -113,5 +123,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarnwick: give --windowed or --desktop-fullscreen, not both\n");
         return 2;
     }
-    return runDemo(options);
+    return exitStatusAfterOutput("tarnwick", runDemo(options));
 }

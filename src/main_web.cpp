@@ -4,7 +4,8 @@
 //
 //   tarnwick_play(row)   plays from music row `row` with its music, the picture
 //                        letterboxed into the canvas; 1 when it could not
-//                        start (the messages went to stderr). The page's
+//                        start, 2 for a row out of range (the messages went
+//                        to stderr). The page's
 //                        Module.onRunEnd is called when the run ends.
 //   tarnwick_shot(row)   draws, without sound, on the manual clock at 60 frames
 //                        a second, every frame from row 0 to the first frame of
@@ -78,7 +79,13 @@ int tarnwick_play(int row) {
     options.program = program;
     options.dataDir = dataFolder;
     options.desktopFullscreen = true;
-    options.startRow = row < 0 ? 0 : row > lastDemoRow ? lastDemoRow : row;
+    // Refused as the desktop's --start-row refuses it, with the page's name
+    // for it.
+    if (row < 0 || row > lastDemoRow) {
+        std::fprintf(stderr, "%s: ?start-row= needs a music row from 0 to %d, not %d\n", program, lastDemoRow, row);
+        return 2;
+    }
+    options.startRow = row;
     return runDemo(options);
 }
 

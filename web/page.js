@@ -14,6 +14,9 @@ const el = (id) => document.getElementById(id);
 const canvas = el("canvas");
 let playing = false;
 let ready = false;
+// How long any one download may take before the page gives up on it and says
+// which one did not arrive (the whole page with its data is under 3 MB).
+const loadTimeoutMs = 30000;
 
 function say(text) { el("status").textContent = text; }
 
@@ -24,12 +27,35 @@ function report(line) {
   el("start").hidden = false;
 }
 
+// Loading stopped for good: the message says why, and "Loading..." goes.
+function loadFailed(line) {
+  say("");
+  report(line);
+  if (shotText !== null) document.title = "shot " + shotText + " failed: " + line;
+}
+
+// The program itself (tarnwick.js, which fetches tarnwick.wasm) must arrive
+// in time too; onerror of its script tag calls this at once.
+let programState = "loading";  // then "arrived" or "missing"
+function programMissing(what) {
+  if (programState !== "loading") return;
+  programState = "missing";
+  loadFailed("tarnwick: " + what);
+}
+window.programMissing = programMissing;
+const programTimer = setTimeout(() => programMissing("tarnwick.js and tarnwick.wasm did not arrive within " +
+  loadTimeoutMs / 1000 + " s"), loadTimeoutMs);
+
 var Module = {
   canvas: canvas,
   print: (line) => console.log(line),
   printErr: report,
-  onAbort: (what) => report("tarnwick: the program stopped: " + what),
-  onRuntimeInitialized: () => { loadData().then(start, (e) => report("tarnwick: " + e.message)); },
+  onAbort: (what) => loadFailed("tarnwick: the program stopped: " + what),
+  onRuntimeInitialized: () => {
+    clearTimeout(programTimer);
+    programState = "arrived";
+    loadData().then(start, (e) => loadFailed("tarnwick: " + e.message));
+  },
   // The run is over (its end, or Escape): back to the start screen.
   onRunEnd: () => {
     if (shotText !== null) return;  // a shot stays on the canvas
@@ -41,16 +67,50 @@ var Module = {
   tarnwickSounds: {},
 };
 
-// Every file of the data set into /data; a file that cannot be fetched is
-// left out, and the program names it when it looks for it.
+// The bytes at `url`, or null when the server has none (an error status or
+// no answer). A download that has not finished within loadTimeoutMs is
+// given up, and that is an error naming it.
+async function download(url) {
+  const stop = new AbortController();
+  const timer = setTimeout(() => stop.abort(), loadTimeoutMs);
+  try {
+    const response = await fetch(url, { signal: stop.signal });
+    if (!response.ok) return null;
+    return { bytes: new Uint8Array(await response.arrayBuffer()), type: response.headers.get("Content-Type") || "" };
+  } catch (e) {
+    if (stop.signal.aborted) throw new Error(url + " did not arrive within " + loadTimeoutMs / 1000 + " s");
+    return null;
+  } finally {
+    clearTimeout(timer);
+  }
+}
+
+// The list of data files: a JSON list of names, or an error naming it.
+async function fileList() {
+  const got = await download("data/files.json");
+  if (!got) return [];  // the program names the files it misses
+  let list = null;
+  try {
+    list = JSON.parse(new TextDecoder().decode(got.bytes));
+  } catch (e) {
+    list = null;
+  }
+  if (!Array.isArray(list) || !list.every((name) => typeof name === "string")) {
+    throw new Error("data/files.json: not a JSON list of file names (served as " + (got.type || "no type") + ")");
+  }
+  return list;
+}
+
+// Every file of the data set into /data; a file that the server does not
+// have is left out, and the program names it when it looks for it.
 async function loadData() {
-  const list = await fetch("data/files.json").then((r) => (r.ok ? r.json() : []), () => []);
+  const list = await fileList();
   let done = 0;
   await Promise.all(list.map(async (name) => {
-    const response = await fetch("data/" + name).catch(() => null);
+    const got = await download("data/" + name);
     say("Loading\u2026 " + ++done + " of " + list.length + " files");
-    if (!response || !response.ok) return;
-    const bytes = new Uint8Array(await response.arrayBuffer());
+    if (!got) return;
+    const bytes = got.bytes;
     const path = "/data/" + name;
     Module.FS.mkdirTree(path.substring(0, path.lastIndexOf("/")));
     Module.FS.writeFile(path, bytes);
@@ -71,12 +131,20 @@ async function decode(path, bytes) {
 
 function plainRow(text) { return /^[0-9]{1,9}$/.test(text) ? Number(text) : -1; }
 
-const shotRows = shotText === null ? [] : shotText.split(",").map(plainRow);
+const shotRows = shotText === null ? [] : shotText.split(",");
 
-// The next of the ?shot= rows; false when all were taken.
+// The next of the ?shot= rows; false when all were taken. A row that is no
+// number is named as given; the program checks the range.
 function nextShot() {
   if (shotRows.length === 0) return false;
-  Module.ccall("tarnwick_shot", null, ["number"], [shotRows.shift()]);
+  const text = shotRows.shift();
+  if (plainRow(text) < 0) {
+    const why = "the row must be a music row in plain digits, not '" + text + "'";
+    console.error("tarnwick: shot " + text + " failed: " + why);
+    document.title = "shot " + text + " failed: " + why;
+    return true;
+  }
+  Module.ccall("tarnwick_shot", null, ["number"], [plainRow(text)]);
   return true;
 }
 window.nextShot = nextShot;

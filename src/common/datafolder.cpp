@@ -14,10 +14,16 @@ std::string& folderInUse() {
 
 constexpr const char* dataPrefix = "data/";
 
-bool holdsData(const std::string& folder) {
+// Any entry counts: a broken music file is the loader's to report. A folder
+// that cannot be looked into leaves the reason in `problem` (the first one).
+bool holdsData(const std::string& folder, std::string& problem) {
     std::error_code error;
-    // Any entry counts: a broken music file is the loader's to report.
-    return fs::exists(fs::path(folder) / dataMarker, error);
+    if (fs::exists(fs::path(folder) / dataMarker, error)) return true;
+    if (error && problem.empty() && error != std::errc::no_such_file_or_directory &&
+        error != std::errc::not_a_directory) {
+        problem = folder + ": " + (error == std::errc::permission_denied ? "permission denied" : error.message());
+    }
+    return false;
 }
 
 }  // namespace
@@ -49,7 +55,7 @@ DataSearch findDataFolder(const std::string& given, const char* environment, con
     }
     for (const std::string& folder : candidates) {
         search.tried.push_back(folder);
-        if (holdsData(folder)) {
+        if (holdsData(folder, search.problem)) {
             search.found = true;
             search.folder = folder;
             return search;
@@ -59,7 +65,8 @@ DataSearch findDataFolder(const std::string& given, const char* environment, con
 }
 
 std::string dataSearchFailure(const DataSearch& search) {
-    std::string text = "no data found: looked for ";
+    std::string text = search.problem.empty() ? "" : search.problem + "; ";
+    text += "no data found: looked for ";
     for (std::size_t i = 0; i < search.tried.size(); ++i) {
         if (i > 0) text += i + 1 == search.tried.size() ? " and " : ", ";
         text += (fs::path(search.tried[i]) / dataMarker).string();

@@ -21,6 +21,7 @@ struct DataSearch {
     std::vector<std::string> tried;  // every folder looked at, in order
     bool givenFolder = false;        // whether --data named the folder
     bool environmentSet = false;     // whether $TARNWICK_DATA was set (and so tried)
+    std::string problem;             // "FOLDER: permission denied" for one that could not be looked into
 };
 
 // Finds the data folder: the first that holds the marker file among
@@ -31,5 +32,6 @@ struct DataSearch {
 // Only the filesystem is read; nothing is changed.
 DataSearch findDataFolder(const std::string& given, const char* environment, const std::string& executableFolder);
 
-// One line for a search that found nothing: every place looked at.
+// One line for a search that found nothing: a folder that could not be
+// looked into (named, with the reason), then every place looked at.
 std::string dataSearchFailure(const DataSearch& search);

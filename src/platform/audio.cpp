@@ -27,6 +27,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/datafile.h"
 #include "common/loadstatus.h"
 #include "platform/streamframes.h"
 
@@ -330,16 +331,6 @@ off_t seekFile(void* file, off_t offset, int whence) {
     return fseeko(f, offset, whence) == 0 ? ftello(f) : -1;
 }
 
-std::string openFailure(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR: return "no such file";
-        case EACCES:
-        case EPERM: return "permission denied";
-        default: return std::strerror(error);
-    }
-}
-
 // Sound libraries below SDL (alsa-lib in particular) print their own
 // diagnostics while probing for a device; we report the outcome in one line
 // of our own instead.
@@ -470,33 +461,18 @@ StreamHandle createFileStream(const std::string& path) {
     State& st = state();
     auto s = std::make_unique<Stream>();
 
-    // Non-blocking, so that a FIFO or device node cannot hang the open.
-    s->fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (s->fd < 0) {
-        st.lastError = openFailure(errno);
-        return 0;
-    }
+    // A FIFO or device node is refused without waiting for it.
+    s->fd = openDataFile(path, st.lastError);
+    if (s->fd < 0) return 0;
     struct stat info {};
-    if (fstat(s->fd, &info) != 0) {
-        st.lastError = openFailure(errno);
-        return 0;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        st.lastError = "is a directory";
-        return 0;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        st.lastError = "not a regular file";
-        return 0;
-    }
+    fstat(s->fd, &info);
     if (info.st_size == 0) {
         st.lastError = "empty file";
         return 0;
     }
-    fcntl(s->fd, F_SETFL, fcntl(s->fd, F_GETFL) & ~O_NONBLOCK);
     s->file = fdopen(s->fd, "rb");
     if (!s->file) {
-        st.lastError = openFailure(errno);
+        st.lastError = openFailureReason(errno);
         return 0;
     }
     std::setvbuf(s->file, nullptr, _IOFBF, 1 << 16);

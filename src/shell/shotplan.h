@@ -14,6 +14,7 @@ struct ShownFrames {
     std::int64_t count = 0;
     std::function<int(std::int64_t frame)> rowOf;          // the music row frame k is drawn at
     std::function<std::int64_t(int row)> firstAtOrAfter;  // the first frame at or after `row`; count when none
+    int fps = 0;  // frames per second of music time; 0 when messages need not say it
 };
 
 // The frames of an open capture, `count` of them (frameCount's); it reads
@@ -24,7 +25,9 @@ ShownFrames shownFrames(const Capture& capture, std::int64_t count);
 int lastShownRow(const ShownFrames& shown);
 
 // "<what> never drawn: the music ends the demo after row R", where `what`
-// names the rows ("row 760 is", "rows 700 to 753 are").
+// names the rows ("row 760 is", "rows 700 to 753 are"); or, when the frame
+// after the last one shown is already past the demo's last row, that the
+// frames step over it at this many frames per second.
 std::string neverDrawn(const std::string& what, const ShownFrames& shown);
 
 struct ShotPlan {

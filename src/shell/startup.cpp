@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "common/datafolder.h"
+#include "common/loadstatus.h"
 #include "music/musicsync.h"
 #include "platform/audio.h"
 #include "platform/paths.h"
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 
 int startRow = 0;
 StartupTimes startupTimes;
@@ -56,6 +58,15 @@ bool demoStartup() {
     const float rows = static_cast<float>(startRow * 0.25);
     const float target = static_cast<float>(static_cast<double>(beat) * static_cast<double>(rows) +
                                             static_cast<double>(musicSync.file.offset));
+    // A start row the music never reaches would end the run before its
+    // first frame, without a word.
+    const std::int32_t endRow = musicRowAt(songLengthSeconds(), musicSync.file.bpm, musicSync.file.offset);
+    if (startRow > 0 && endRow <= startRow) {
+        loadMessages.push_back(dataFile(musicPath) + ": the music ends at row " + std::to_string(endRow) +
+                               ", so the start row " + std::to_string(startRow) + " is never played");
+        loadFailed = true;
+        return true;
+    }
     seekToSeconds(target);
     rebaseFrameTimer(musicSeconds());
     return false;

@@ -2,8 +2,6 @@
 // channels. The timeline that follows lives in timeline.cpp.
 #include "sync/reader.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +12,8 @@
 #include <new>
 #include <string_view>
 #include <unordered_map>
+
+#include "common/datafile.h"
 
 namespace {
 
@@ -348,13 +348,9 @@ bool readTextFile(const std::string& path, std::vector<char>& buffer, std::strin
         if (why) *why = std::move(reason);
         return false;
     };
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return fail(std::strerror(errno));
-    struct stat info;
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-        std::fclose(file);
-        return fail("not a regular file");
-    }
+    std::string openWhy;
+    std::FILE* file = openDataStream(path, openWhy);
+    if (!file) return fail(openWhy);
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {

@@ -2,13 +2,16 @@
 
 #include <lodepng.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "common/datafile.h"
 #include "common/loadstatus.h"
 #include "textures/pngheader.h"
 
@@ -28,15 +31,6 @@ const char* const greetPaths[greetTextureCount] = {
 
 namespace {
 
-// Why a file could not be loaded, in words a person can act on.
-const char* loadFailureReason(const char* path, unsigned error) {
-    if (FILE* f = std::fopen(path, "rb")) {
-        std::fclose(f);
-        return error ? lodepng_error_text(error) : "no image data";
-    }
-    return std::strerror(errno);
-}
-
 // One message per file, although a file may be loaded into more than one record.
 void reportLoadFailure(const char* path, const std::string& reason) {
     static std::set<std::string> reported;
@@ -44,21 +38,38 @@ void reportLoadFailure(const char* path, const std::string& reason) {
     loadFailed = true;
 }
 
-// The reason the file's header rules out decoding it, or empty when it may be
-// decoded.
-std::string headerProblem(const char* path) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return std::strerror(errno);
-    unsigned char bytes[pngHeaderBytes];
-    std::size_t got = std::fread(bytes, 1, sizeof bytes, f);
-    const int readError = std::ferror(f) ? errno : 0;
-    std::fclose(f);
-    if (readError != 0) return std::strerror(readError);
-    PngHeader header = readPngHeader(bytes, got);
+// The reason a file's first bytes rule out decoding it, or empty when it
+// may be decoded.
+std::string headerProblem(const std::vector<unsigned char>& bytes) {
+    PngHeader header = readPngHeader(bytes.data(), std::min<std::size_t>(bytes.size(), pngHeaderBytes));
     if (!header.valid) return header.why;
     GLint glLimit = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &glLimit);
     return pictureSizeProblem(header, pictureSideLimit(glLimit));
+}
+
+// The file's bytes, read once: the header is checked on the first of them,
+// so that a picture too large to decode is refused before the rest is read.
+// False with the reason when it cannot be read or decoded.
+bool readPictureFile(const char* path, std::vector<unsigned char>& bytes, std::string& why) {
+    std::FILE* f = openDataStream(path, why);
+    if (!f) return false;
+    bytes.clear();
+    unsigned char chunk[1 << 16];
+    std::size_t got = 0;
+    bool headerChecked = false;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+        if (!headerChecked && bytes.size() >= pngHeaderBytes) {
+            headerChecked = true;
+            if (!(why = headerProblem(bytes)).empty()) break;
+        }
+    }
+    const int readError = std::ferror(f) ? errno : 0;
+    std::fclose(f);
+    if (readError != 0) why = std::strerror(readError);
+    if (why.empty() && !headerChecked) why = headerProblem(bytes);
+    return why.empty();
 }
 
 }  // namespace
@@ -71,19 +82,20 @@ GLuint loadTexture(const char* path, Texture& texture) {
     texture.pixels = nullptr;
     texture.width = 0;
     texture.height = 0;
-    const std::string problem = headerProblem(path);
-    if (!problem.empty()) {
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    if (!readPictureFile(path, bytes, problem)) {
         reportLoadFailure(path, problem);
         return 0;
     }
     unsigned width = 0, height = 0;
-    unsigned error = lodepng_decode32_file(&texture.pixels, &width, &height, path);
+    unsigned error = lodepng_decode32(&texture.pixels, &width, &height, bytes.data(), bytes.size());
     if (error != 0 && texture.pixels) {
         std::free(texture.pixels);
         texture.pixels = nullptr;
     }
     if (!texture.pixels) {
-        reportLoadFailure(path, loadFailureReason(path, error));
+        reportLoadFailure(path, error ? lodepng_error_text(error) : "no image data");
         return 0;
     }
     texture.width = width;

@@ -56,6 +56,24 @@ TEST(DemoRun, EndsWhenTheMusicIsShorterThanTheSchedule) {
     EXPECT_LT(run.seconds, 60.0) << "the schedule would take 94 s; the music ends after 2";
 }
 
+// 2 s at 120 bpm end after row 15: a start row at or past that is never
+// played, and so says so instead of ending at once with success.
+TEST(DemoRun, AStartRowPastTheEndOfTheMusicIsNamedAndFailsTheRun) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::makeDemoData(dir.path(), {2.0, 120.0, true}));
+    for (const char* row : {"16", "700"}) {
+        SCOPED_TRACE(row);
+        auto run = testsupport::runProgram({testsupport::demoExecutable(), "--windowed", "--start-row", row},
+                                           dir.path(), {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"}, 110);
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(run.err, "tarnwick: data/musik/musik.mp3: the music ends at row 16, so the start row " +
+                               std::string(row) + " is never played\n");
+    }
+    auto run = testsupport::runProgram({testsupport::demoExecutable(), "--windowed", "--start-row", "15"}, dir.path(),
+                                       {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"}, 110);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+}
+
 TEST(DemoRun, EachMissingDataFileIsNamedAndFailsTheRun) {
     TempDir dir;
     ASSERT_TRUE(testsupport::makeDemoData(dir.path()));

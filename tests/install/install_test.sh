@@ -28,6 +28,12 @@ for page in "$p"/share/man/man*/*.gz; do
   gzip -t "$page" || fail "$page is not a valid gzip file"
   zcat "$page" | grep -q '^\.SH EXAMPLES' || fail "$page has no examples"
 done
+# The pages name the data folder of this prefix, not of another one.
+zgrep -q '^\.IR /opt/tarnwick/share/tarnwick/data ' "$p/share/man/man6/tarnwick.6.gz" ||
+  fail "tarnwick(6) does not name /opt/tarnwick/share/tarnwick/data"
+if zgrep -l 'TARNWICK_DATADIR\|/usr/share/tarnwick' "$p"/share/man/man*/*.gz; then
+  fail "these manual pages name another data folder"
+fi
 if command -v desktop-file-validate > /dev/null; then
   desktop-file-validate "$p/share/applications/tarnwick.desktop" || fail "the desktop entry is not valid"
 fi

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -154,16 +156,19 @@ TEST(Textures, AFileLoadedTwiceIsReportedOnceButFailsBothTimes) {
     EXPECT_EQ(o.err, "");
 }
 
-TEST(Textures, MissingEmptyAndDirectoryAreNamedWithTheirReason) {
+TEST(Textures, MissingEmptyDirectoryAndFifoAreNamedWithTheirReason) {
     TempDir dir;
     testsupport::writeFile(dir.file("empty.png"), "");
     std::filesystem::create_directory(dir.file("folder.png"));
+    // Opened as a plain file, a FIFO would wait for a writer for ever.
+    ASSERT_EQ(mkfifo(dir.file("fifo.png").c_str(), 0600), 0);
     const struct {
         const char* name;
         const char* reason;
-    } cases[] = {{"missing.png", "No such file or directory"},
+    } cases[] = {{"missing.png", "no such file"},
                  {"empty.png", "the file is empty"},
-                 {"folder.png", "Is a directory"}};
+                 {"folder.png", "is a directory"},
+                 {"fifo.png", "not a regular file"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         gldouble::reset();

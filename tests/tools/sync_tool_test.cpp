@@ -85,7 +85,8 @@ TEST(SyncTool, UsageErrorsGiveExitStatusTwo) {
              {dir.file("sync.csv"), "--length", "abc"},
              {dir.file("sync.csv"), "--length", "-1"},
              {dir.file("sync.csv"), "--length", "5", "--music", "x.mp3"},
-             {dir.file("sync.csv"), "--music", dir.file("missing.mp3")}}) {
+             {dir.file("sync.csv"), "--music", dir.file("missing.mp3")},
+             {""}}) {
         testsupport::RunResult r = runTool(args);
         EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
         EXPECT_FALSE(r.err.empty());

@@ -145,10 +145,36 @@ function rowsPerSecond() {
 }
 
 test("shots that cannot be taken say why in the title", async () => {
-  for (const [query, reason] of [["5x", "the row must be a music row"], ["754", "the row must be a music row"]]) {
+  for (const [query, reason] of [["5x", "the row must be a music row in plain digits, not '5x'"],
+                                 ["abc", "the row must be a music row in plain digits, not 'abc'"],
+                                 ["754", "the row must be a music row from 0 to 753"]]) {
     const page = await open("?shot=" + query, { expectErrors: true });
     const title = await titleIs(page, "", 60000);
-    assert.match(title, new RegExp(`^shot -?[0-9]+ failed: ${reason}`));
+    assert.strictEqual(title.startsWith(`shot ${query} failed: ${reason}`), true, title);
+    await page.close();
+  }
+});
+
+test("what does not arrive, or cannot be played, is said on the page", { timeout: 180000 }, async () => {
+  // A start row past the demo's last row is refused as the desktop refuses it.
+  for (const row of ["754", "99999"]) {
+    const page = await open("?start-row=" + row, { expectErrors: true });
+    await page.waitForSelector("#play:not([disabled])", { timeout: 60000 });
+    await page.click("#play");
+    await page.waitForFunction((n) => document.getElementById("message").textContent.includes(n),
+      { timeout: 30000 }, `?start-row= needs a music row from 0 to 753, not ${row}`);
+    assert.ok(await page.$eval("#start", (e) => !e.hidden), "the start screen stays");
+    await page.close();
+  }
+  // The program, or the list of data files, that does not come: named, and
+  // "Loading..." gone.
+  for (const [broken, named] of [[{ "tarnwick.js": 404 }, "tarnwick: tarnwick.js could not be loaded"],
+                                 [{ "files.json": "<html>not found</html>" }, "tarnwick: data/files.json: not a JSON list"]]) {
+    const page = await open("", { expectErrors: true, broken });
+    await page.waitForFunction((n) => document.getElementById("message").textContent.includes(n),
+      { timeout: 60000 }, named);
+    assert.strictEqual(await page.$eval("#status", (e) => e.textContent), "");
+    assert.ok(await page.$eval("#play", (e) => e.disabled), "nothing to play");
     await page.close();
   }
 });

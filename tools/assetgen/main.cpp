@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/exitstatus.h"
 #include "pictures.h"
 #include "score.h"
 #include "syncfile.h"
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
             usage(stdout);
-            return 0;
+            return exitStatusAfterOutput("tarnwick-assetgen", 0);
         } else if (a == "--only" || a == "--sheet" || a == "--icon" || a == "--font") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "tarnwick-assetgen: %s needs a value\n", a.c_str());

@@ -7,23 +7,25 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "bench.h"
 #include "common/datafolder.h"
+#include "common/exitstatus.h"
 #include "common/loadstatus.h"
 #include "common/warnings.h"
 #include "music/musicsync.h"
 #include "options.h"
 #include "output.h"
+#include "outputlock.h"
 #include "platform/window.h"
 #include "scenes/schedule.h"
 #include "shell/capture.h"
 #include "shell/shotplan.h"
 #include "shell/startup.h"
+#include "videofile.h"
 #include "yardstick.h"
 
 namespace {
@@ -82,6 +84,8 @@ struct Run {
     std::int64_t first = 0, end = 0;     // frames first .. end - 1 are kept; 0 .. end - 1 drawn
     std::vector<std::int64_t> shotFrames;  // for --shot, one per row
     VideoEncoder encoder;
+    VideoPart videoPart;  // the video's temporary file, renamed onto its name when whole
+    OutputLock lock;      // keeps a second capture out of the same output
     // --bench: frame times per schedule range and of the yardstick.
     std::vector<SceneTimes> times = std::vector<SceneTimes>(scheduleRangeCount);
     std::vector<double> yardstick;
@@ -97,10 +101,8 @@ std::string checkOutputs(Run& run) {
     std::string why;
     if (!chooseDataFolder(o.dataDir, why)) return why;
     if (o.mode == CaptureMode::Frames) {
-        o.framesDir = absolutePath(o.framesDir);
         if (!prepareFolder(o.framesDir, why)) return o.framesDir + ": cannot write frames there: " + why;
     } else if (o.mode == CaptureMode::Shots) {
-        o.outDir = absolutePath(o.outDir);
         if (!prepareFolder(o.outDir, why)) return o.outDir + ": cannot write shots there: " + why;
     } else if (o.mode == CaptureMode::Video) {
         run.ffmpeg = findOnPath("ffmpeg");
@@ -108,10 +110,15 @@ std::string checkOutputs(Run& run) {
             return "--video needs ffmpeg, and there is none on PATH (install the ffmpeg package, or write "
                    "PNG frames with --frames)";
         }
-        o.videoFile = absolutePath(o.videoFile);
-        const std::string parent = std::filesystem::path(o.videoFile).parent_path().string();
-        if (std::filesystem::is_directory(o.videoFile)) return o.videoFile + ": is a folder";
-        if (!prepareFolder(parent, why)) return o.videoFile + ": cannot write the video there: " + why;
+        if (!checkVideoTarget(o.videoFile, why)) return o.videoFile + ": " + why;
+    }
+    if (o.mode != CaptureMode::Bench) {
+        const std::string& output = o.mode == CaptureMode::Video    ? o.videoFile
+                                    : o.mode == CaptureMode::Frames ? o.framesDir
+                                                                    : o.outDir;
+        if (!claimOutput(output, o.mode == CaptureMode::Video, o.mode == CaptureMode::Frames, run.lock, why)) {
+            return why;
+        }
     }
     return "";
 }
@@ -143,15 +150,16 @@ std::string planFrames(Run& run) {
 std::string startVideoOf(Run& run) {
     const CaptureOptions& o = run.o;
     const int fps = o.settings.fps;
+    std::string why;
+    if (!run.videoPart.create(o.videoFile, why)) return o.videoFile + ": cannot make a temporary file beside it: " + why;
     VideoJob job{run.ffmpeg,
-                 o.videoFile,
-                 absolutePath(dataFile(musicPath)),
+                 run.videoPart.ffmpegName(),
+                 "file:" + dataFile(musicPath),
                  o.settings.width,
                  o.settings.height,
                  fps,
                  frameSeconds(run.capture, run.first),
                  static_cast<double>(run.end - run.first) / fps};
-    std::string why;
     return startVideo(job, run.encoder, why) ? "" : "cannot start ffmpeg: " + why;
 }
 
@@ -246,7 +254,7 @@ bool drawFrames(Run& run, FrameWriter& writer, Progress& progress) {
 
 // After the frames: the writer done, the video finished; 1 with `run.why`
 // when anything failed or an interrupt came, with what a failed run leaves
-// cleaned up: no unfinished video, and for frames and shots, each whole, the
+// cleaned up: no unfinished video (the target as it was), and for frames and shots, each whole, the
 // message says how many there are.
 int finishOutputs(Run& run, FrameWriter& writer, bool interrupted) {
     const CaptureOptions& o = run.o;
@@ -267,6 +275,9 @@ int finishOutputs(Run& run, FrameWriter& writer, bool interrupted) {
             run.why = videoWhy == "stopped" ? "interrupted while ffmpeg finished the video"
                                             : o.videoFile + ": " + videoWhy;
             status = 1;
+        } else if (!run.videoPart.commit(videoWhy)) {
+            run.why = o.videoFile + ": cannot put the finished video in place: " + videoWhy;
+            status = 1;
         }
     }
     if (status == 0) return 0;
@@ -274,10 +285,8 @@ int finishOutputs(Run& run, FrameWriter& writer, bool interrupted) {
     writer.finish();
     if (o.mode == CaptureMode::Video) {
         abortVideo(run.encoder);
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(o.videoFile, ec) && std::filesystem::remove(o.videoFile, ec)) {
-            run.why += "; the unfinished " + o.videoFile + " is removed";
-        }
+        run.videoPart.discard();
+        run.why += "; " + o.videoFile + (run.videoPart.targetExisted() ? " is left as it was" : " is not written");
     } else if (o.mode == CaptureMode::Frames || o.mode == CaptureMode::Shots) {
         const bool frames = o.mode == CaptureMode::Frames;
         run.why += "; " + std::to_string(writer.written()) + (frames ? " whole frames" : " whole shots") +
@@ -298,7 +307,7 @@ int report(Run& run, Progress& progress, const std::string& renderer, int status
     if (status != 0) return status;
     if (o.mode == CaptureMode::Bench) printBench(o, renderer, run.times, run.yardstick, run.kept, run.timedMs);
     if (o.mode == CaptureMode::Video) std::printf("%s\n", o.videoFile.c_str());
-    return 0;
+    return exitStatusAfterOutput("tarnwick-capture", 0);
 }
 
 }  // namespace
@@ -312,7 +321,7 @@ int main(int argc, char** argv) {
     }
     if (run.o.help) {
         std::fputs(captureUsage, stdout);
-        return 0;
+        return exitStatusAfterOutput("tarnwick-capture", 0);
     }
     platform::catchInterrupts();
     std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a write error

@@ -32,10 +32,17 @@ const char* const captureUsage =
     "\n"
     "Every run starts at frame 0, since the scenes build on every frame before;\n"
     "the rows only choose which frames are written. Rendering always runs to the\n"
-    "last frame needed; a --to-row past the end of the music is a failure. Output\n"
-    "of a failed or interrupted run: a video is removed, frames and shots already\n"
-    "written are whole files and are kept. Exit status: 0 done, 1 a data or\n"
-    "output failure or an interrupt, 2 a usage error.\n";
+    "last frame needed; a --to-row past the end of the music is a failure.\n"
+    "\n"
+    "Output: one capture at a time writes into a folder or a video (a lock file,\n"
+    "removed at the end, marks it); a second one is refused. --frames refuses a\n"
+    "folder that already holds frames (frame_*.png) of an earlier run, rather\n"
+    "than mixing the two; --shot replaces only the files of its own rows. A video\n"
+    "is written beside FILE under a temporary name and renamed onto FILE once\n"
+    "ffmpeg has finished: a failed or interrupted run leaves FILE as it was.\n"
+    "Frames and shots already written by a failed run are whole files and are\n"
+    "kept. Exit status: 0 done, 1 a data or output failure (standard output\n"
+    "included) or an interrupt, 2 a usage error.\n";
 
 namespace {
 
@@ -82,6 +89,12 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
                 return false;
             }
             out = argv[++i];
+            // An empty --data would silently mean the search, an empty
+            // output name no file at all.
+            if (out.empty()) {
+                error = arg + " needs a value, not an empty one";
+                return false;
+            }
             return true;
         };
         std::string v;

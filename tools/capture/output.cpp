@@ -63,12 +63,6 @@ bool prepareFolder(const std::string& dir, std::string& why) {
     return true;
 }
 
-std::string absolutePath(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    return ec ? path : p.lexically_normal().string();
-}
-
 std::string findOnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     if (!path) return "";

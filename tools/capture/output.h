@@ -23,8 +23,6 @@ bool writePng(const std::string& path, const std::vector<unsigned char>& bottomU
 // A folder that exists (made if need be) and can be written to; false with
 // the reason otherwise.
 bool prepareFolder(const std::string& dir, std::string& why);
-// `path` made absolute against the current folder.
-std::string absolutePath(const std::string& path);
 // The full path of a program found on PATH, or "" when there is none.
 std::string findOnPath(const std::string& program);
 

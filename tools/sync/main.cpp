@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/exitstatus.h"
 #include "common/json.h"
 #include "common/loadstatus.h"
 #include "common/warnings.h"
@@ -33,8 +34,9 @@ const char* usageText =
     "  --json            print one JSON object instead of the report\n"
     "  --help            print this help\n"
     "\n"
-    "Exit status: 0 the file is within the format's limits, 1 it has warnings,\n"
-    "2 a usage error or a music file that cannot be opened.\n";
+    "Exit status: 0 the file is within the format's limits, 1 it has warnings\n"
+    "or the report could not be written, 2 a usage error or a music file that\n"
+    "cannot be opened.\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "tarnwick-sync: %s\n%s", message.c_str(), usageText);
@@ -171,7 +173,7 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(usageText, stdout);
-            return 0;
+            return exitStatusAfterOutput("tarnwick-sync", 0);
         } else if (arg == "--json") {
             json = true;
         } else if (arg == "--music" || arg == "--length") {
@@ -181,6 +183,8 @@ int main(int argc, char** argv) {
             (arg == "--music" ? haveMusic : haveLength) = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option " + arg);
+        } else if (arg.empty()) {
+            return usageError("the sync file's name is empty");
         } else if (file.empty()) {
             file = arg;
         } else {
@@ -226,5 +230,5 @@ int main(int argc, char** argv) {
     } else {
         printText(sync, timeline, report);
     }
-    return report.warnings.total() == 0 ? 0 : 1;
+    return exitStatusAfterOutput("tarnwick-sync", report.warnings.total() == 0 ? 0 : 1);
 }

@@ -39,6 +39,14 @@ int initMusic(MusicSync& ms) {
     return 0;
 }
 
+void resetMusic(MusicSync& ms) {
+    releaseStream(ms);
+    ms.streamOpen = false;
+    ms.playback = SyncPlayback{};  // first: it points into the file's values
+    ms.timeline = SyncTimeline{};
+    ms.file = SyncFile{};
+}
+
 void openStream(const std::string& path, MusicSync& ms) {
     releaseStream(ms);
     ms.stream = audio::createFileStream(path);

@@ -9,6 +9,7 @@
 #include "scenes/schedule.h"
 #include "shell/entry.h"
 #include "shell/frametimer.h"
+#include "shell/run.h"
 #include "shell/startup.h"
 #include "shell/window.h"
 
@@ -29,6 +30,7 @@ bool shown(const Capture& capture, std::int64_t k) {
 }  // namespace
 
 bool openCapture(const CaptureSettings& settings, Capture& capture, std::string& why) {
+    beginRun();
     capture = Capture{};
     capture.settings = settings;
     platform::useOffscreenVideo();
@@ -42,7 +44,6 @@ bool openCapture(const CaptureSettings& settings, Capture& capture, std::string&
         return false;
     }
     capture.open = true;
-    resetFrameStatistics();
     startFrameTimer();
     setFixedGLState();
     if (demoStartup() || loadFailed) {

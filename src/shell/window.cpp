@@ -20,6 +20,18 @@ std::array<bool, 256> keys{};
 platform::Window* windowHandle = nullptr;
 platform::GLContext renderContext = nullptr;
 
+void resetWindowState() {
+    screenWidth = 1280;
+    screenHeight = 720;
+    screenBits = 32;
+    isFullscreen = true;
+    desktopFullscreen = false;
+    displayIndex = -1;
+    windowProblem.clear();
+    isActive = true;
+    keys = {};
+}
+
 namespace {
 
 const char* const windowTitle = "Tarnwick Demo";

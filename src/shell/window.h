@@ -20,6 +20,9 @@ extern bool isActive;                 // false while the window is minimised
 extern std::array<bool, 256> keys;    // key state by virtual-key code
 extern platform::Window* windowHandle;
 extern platform::GLContext renderContext;
+// The flags above (not the window and context, which openWindow and
+// closeWindow own) back at their start values; part of beginRun.
+void resetWindowState();
 
 struct WindowPosition {
     int x = 0;

@@ -30,9 +30,9 @@ int initMusic(MusicSync& ms) {
     releaseStream(ms);
     audio::initOutput(-1, 48000);
     const std::string path = dataFile(musicPath);
-    openStream(path, ms);
-    if (ms.stream == 0) {
-        loadMessages.push_back(path + ": " + audio::lastError());
+    std::string why;
+    if (!openStream(path, why, ms)) {
+        loadMessages.push_back(path + ": " + why);
         loadFailed = true;
         return 1;
     }
@@ -47,10 +47,11 @@ void resetMusic(MusicSync& ms) {
     ms.file = SyncFile{};
 }
 
-void openStream(const std::string& path, MusicSync& ms) {
+bool openStream(const std::string& path, std::string& why, MusicSync& ms) {
     releaseStream(ms);
-    ms.stream = audio::createFileStream(path);
+    ms.stream = audio::createFileStream(path, why);
     ms.streamOpen = true;
+    return ms.stream != 0;
 }
 
 static std::int32_t currentSyncRow(const MusicSync& ms) {

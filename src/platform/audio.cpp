@@ -96,7 +96,6 @@ struct State {
 
     std::map<StreamHandle, std::unique_ptr<Stream>> streams;
     StreamHandle nextHandle = 1;
-    std::string lastError;
 
     std::vector<float> mixBuffer;     // all playing streams, in the device format
     std::vector<float> streamBuffer;  // one stream's audio in the device format
@@ -466,37 +465,37 @@ bool freeOutput() {
     return true;
 }
 
-StreamHandle createFileStream(const std::string& path) {
+StreamHandle createFileStream(const std::string& path, std::string& why) {
     State& st = state();
     auto s = std::make_unique<Stream>();
 
     // Non-blocking, so that a FIFO or device node cannot hang the open.
     s->fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (s->fd < 0) {
-        st.lastError = openFailure(errno);
+        why = openFailure(errno);
         return 0;
     }
     struct stat info {};
     if (fstat(s->fd, &info) != 0) {
-        st.lastError = openFailure(errno);
+        why = openFailure(errno);
         return 0;
     }
     if (S_ISDIR(info.st_mode)) {
-        st.lastError = "is a directory";
+        why = "is a directory";
         return 0;
     }
     if (!S_ISREG(info.st_mode)) {
-        st.lastError = "not a regular file";
+        why = "not a regular file";
         return 0;
     }
     if (info.st_size == 0) {
-        st.lastError = "empty file";
+        why = "empty file";
         return 0;
     }
     fcntl(s->fd, F_SETFL, fcntl(s->fd, F_GETFL) & ~O_NONBLOCK);
     s->file = fdopen(s->fd, "rb");
     if (!s->file) {
-        st.lastError = openFailure(errno);
+        why = openFailure(errno);
         return 0;
     }
     std::setvbuf(s->file, nullptr, _IOFBF, 1 << 16);
@@ -504,7 +503,7 @@ StreamHandle createFileStream(const std::string& path) {
     int err = MPG123_OK;
     s->decoder = mpg123_new(nullptr, &err);
     if (!s->decoder) {
-        st.lastError = std::string("cannot start the MP3 decoder: ") + mpg123_plain_strerror(err);
+        why = std::string("cannot start the MP3 decoder: ") + mpg123_plain_strerror(err);
         return 0;
     }
     mpg123_handle* mh = s->decoder;
@@ -519,18 +518,18 @@ StreamHandle createFileStream(const std::string& path) {
 
     if (mpg123_replace_reader_handle(mh, readFile, seekFile, nullptr) != MPG123_OK ||
         mpg123_open_handle(mh, s->file) != MPG123_OK) {
-        st.lastError = std::string("cannot read: ") + mpg123_strerror(mh);
+        why = std::string("cannot read: ") + mpg123_strerror(mh);
         return 0;
     }
     long rate = 0;
     int channels = 0, encoding = 0;
     if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
         // A tag but no frame after it is an MP3 without audio.
-        st.lastError = (mpg123_meta_check(mh) & (MPG123_ID3 | MPG123_NEW_ID3)) ? "no audio frames" : "not an MP3 stream";
+        why = (mpg123_meta_check(mh) & (MPG123_ID3 | MPG123_NEW_ID3)) ? "no audio frames" : "not an MP3 stream";
         return 0;
     }
     if (rate <= 0 || (channels != 1 && channels != 2) || encoding != MPG123_ENC_FLOAT_32) {
-        st.lastError = "unsupported MP3 format";
+        why = "unsupported MP3 format";
         return 0;
     }
     // Keep this format for the whole file, converting any later frames of
@@ -539,22 +538,21 @@ StreamHandle createFileStream(const std::string& path) {
     mpg123_format(mh, rate, channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_FLOAT_32);
 
     if (mpg123_scan(mh) != MPG123_OK) {
-        st.lastError = std::string("cannot scan: ") + mpg123_strerror(mh);
+        why = std::string("cannot scan: ") + mpg123_strerror(mh);
         return 0;
     }
     off_t frames = mpg123_length(mh);
     if (frames <= 0) {
-        st.lastError = "no audio frames";
+        why = "no audio frames";
         return 0;
     }
     if (mpg123_seek(mh, 0, SEEK_SET) < 0) {
-        st.lastError = std::string("cannot seek: ") + mpg123_strerror(mh);
+        why = std::string("cannot seek: ") + mpg123_strerror(mh);
         return 0;
     }
     s->rate = static_cast<std::uint32_t>(rate);
     s->channels = static_cast<std::uint32_t>(channels);
     s->frames = static_cast<std::uint64_t>(frames);
-    st.lastError.clear();
     StreamHandle h = st.nextHandle++;
     DeviceLock lock;
     st.streams[h] = std::move(s);
@@ -665,6 +663,5 @@ bool hasEnded(StreamHandle h) {
     return s && s->playing && currentFrame(*s) >= s->frames;
 }
 
-const std::string& lastError() { return state().lastError; }
 
 }  // namespace audio

@@ -49,8 +49,9 @@ bool initOutput(int device, std::uint32_t rate);
 bool stopOutput();
 bool freeOutput();
 
-// 0 when the file is missing, unreadable, not an MP3 or holds no audio.
-StreamHandle createFileStream(const std::string& path);
+// 0 when the file is missing, unreadable, not an MP3 or holds no audio; `why`
+// then says which.
+StreamHandle createFileStream(const std::string& path, std::string& why);
 // A stream of silence of a given length; for tests and tools that need a
 // clock of a known length without a file.
 StreamHandle createBlankStream(std::uint32_t rate, std::uint32_t channels, std::uint64_t frames);
@@ -69,8 +70,5 @@ bool setVolume(StreamHandle stream, float volume);
 // True once a playing stream has reached its end (its position then stays at
 // its length).
 bool hasEnded(StreamHandle stream);
-
-// The reason the last createFileStream returned 0 ("" after a success).
-const std::string& lastError();
 
 }  // namespace audio

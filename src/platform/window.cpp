@@ -32,9 +32,6 @@ bool swapsArePaced = false;
 // nanoseconds; 0 before the first).
 std::int64_t nextSwapNs = 0;
 
-// Why the GL the program draws through refused the last context made.
-std::string glProblem;
-
 // Set by the X error handler: the window system refused a request, which for
 // this program means its window is gone (destroyed from outside).
 volatile sig_atomic_t windowLostFlag = 0;
@@ -76,9 +73,16 @@ int virtualKeyCode(SDL_Keycode key) {
     }
 }
 
+// SDL's reason for the call that just failed.
+bool failWith(std::string& why) {
+    why = SDL_GetError();
+    if (why.empty()) why = "no reason given";
+    return false;
+}
+
 }  // namespace
 
-bool initVideo() {
+bool initVideo(std::string& why) {
     // Interrupts are ours to handle (catchInterrupts), not SDL's.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // SDL would minimise an exclusive fullscreen window whenever it loses the
@@ -86,7 +90,7 @@ bool initVideo() {
     // nothing while the music plays on. Only an explicit minimise stops the
     // frames. Must be set before the window exists.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return failWith(why);
     SDL_DisableScreenSaver();
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && std::strcmp(driver, "x11") == 0) {
@@ -142,13 +146,14 @@ void leaveFullscreen(Window* window) {
 
 void showCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
-bool setPixelFormat(int colourBits, int depthBits) {
+bool setPixelFormat(int colourBits, int depthBits, std::string& why) {
     int channel = colourBits >= 24 ? 8 : 5;
-    return SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel) == 0 &&
-           SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0) == 0 &&
-           SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits) == 0 &&
-           SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 && SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0 &&
-           glbinding::requestContext();
+    const bool set =
+        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel) == 0 &&
+        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0) == 0 &&
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits) == 0 && SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 &&
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0 && glbinding::requestContext();
+    return set || failWith(why);
 }
 
 namespace {
@@ -166,7 +171,8 @@ void rememberXWindow(SDL_Window* window) {
 
 }  // namespace
 
-Window* createWindow(const char* title, int x, int y, int width, int height, WindowMode mode, int display) {
+Window* createWindow(const char* title, int x, int y, int width, int height, WindowMode mode, int display,
+                     std::string& why) {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     SDL_Rect bounds{0, 0, width, height};
     if (mode == WindowMode::Windowed) {
@@ -184,23 +190,28 @@ Window* createWindow(const char* title, int x, int y, int width, int height, Win
         height = bounds.h;
     }
     SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
-    if (window && mode == WindowMode::DesktopFullscreen &&
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+    if (!window) {
+        failWith(why);
+        return nullptr;
+    }
+    if (mode == WindowMode::DesktopFullscreen && SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+        failWith(why);
         SDL_DestroyWindow(window);
         return nullptr;
     }
-    if (window && mode == WindowMode::Fullscreen) {
+    if (mode == WindowMode::Fullscreen) {
         SDL_DisplayMode wanted{};
         wanted.w = width;
         wanted.h = height;
         SDL_DisplayMode closest;
         if (!SDL_GetClosestDisplayMode(display, &wanted, &closest) || SDL_SetWindowDisplayMode(window, &closest) != 0 ||
             SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
+            failWith(why);
             SDL_DestroyWindow(window);
             return nullptr;
         }
     }
-    if (window) rememberXWindow(window);
+    rememberXWindow(window);
     return reinterpret_cast<Window*>(window);
 }
 
@@ -216,18 +227,19 @@ bool destroyWindow(Window* window) {
     return true;
 }
 
-GLContext createContext(Window* window) {
-    glProblem.clear();
+GLContext createContext(Window* window, std::string& why) {
     SDL_GLContext context = SDL_GL_CreateContext(sdl(window));
-    if (context && !glbinding::contextMade(glProblem)) {
+    if (!context) {
+        failWith(why);
+        return nullptr;
+    }
+    if (!glbinding::contextMade(why)) {
         glbinding::contextGone();
         SDL_GL_DeleteContext(context);
         return nullptr;
     }
     return context;
 }
-
-const std::string& contextProblem() { return glProblem; }
 
 bool deleteContext(GLContext context) {
     if (!context) return false;
@@ -236,7 +248,9 @@ bool deleteContext(GLContext context) {
     return true;
 }
 
-bool makeCurrent(Window* window, GLContext context) { return SDL_GL_MakeCurrent(sdl(window), context) == 0; }
+bool makeCurrent(Window* window, GLContext context, std::string& why) {
+    return SDL_GL_MakeCurrent(sdl(window), context) == 0 || failWith(why);
+}
 
 bool releaseCurrent() {
     SDL_Window* window = SDL_GL_GetCurrentWindow();

@@ -55,9 +55,12 @@ namespace platform {
 struct Window;
 using GLContext = void*;
 
+// Every call that can fail returns false (or null) and puts the reason, in
+// the system's own words, in `why`; the caller decides what to print.
+
 // Starts the video subsystem. A fullscreen window made after this is not
 // minimised when it loses the focus.
-bool initVideo();
+bool initVideo(std::string& why);
 void quitVideo();
 // Asks initVideo for a video driver without any display: the window is an
 // offscreen GL surface (for rendering frames to files).
@@ -81,23 +84,23 @@ std::vector<Rect> displayUsableAreas();
 void leaveFullscreen(Window* window);
 void showCursor(bool visible);
 
-bool setPixelFormat(int colourBits, int depthBits);
+bool setPixelFormat(int colourBits, int depthBits, std::string& why);
 enum class WindowMode {
     Windowed,           // a resizable window with its client area at (x, y)
     Fullscreen,         // the display switched to width x height
     DesktopFullscreen,  // borderless over the whole display at its own size; no mode change
 };
 // A window on display `display` (0: the primary); x and y count only when windowed.
-Window* createWindow(const char* title, int x, int y, int width, int height, WindowMode mode, int display);
+Window* createWindow(const char* title, int x, int y, int width, int height, WindowMode mode, int display,
+                     std::string& why);
 // The size of the window's drawing surface in pixels.
 void drawableSize(Window* window, int& width, int& height);
 bool destroyWindow(Window* window);
 // The context is made current. Null also when the GL the program draws
-// through cannot use it; contextProblem then says why (empty otherwise).
-GLContext createContext(Window* window);
-const std::string& contextProblem();
+// through cannot use it.
+GLContext createContext(Window* window, std::string& why);
 bool deleteContext(GLContext context);
-bool makeCurrent(Window* window, GLContext context);
+bool makeCurrent(Window* window, GLContext context, std::string& why);
 bool releaseCurrent();
 void showWindow(Window* window);
 

@@ -38,9 +38,8 @@ bool openCapture(const CaptureSettings& settings, Capture& capture, std::string&
     isFullscreen = false;
     screenWidth = settings.width;
     screenHeight = settings.height;
-    if (!openWindow()) {
-        why = "no offscreen OpenGL context could be made";
-        if (!platform::contextProblem().empty()) why += ": " + platform::contextProblem();
+    if (!openWindow(why)) {
+        why = "no offscreen OpenGL context could be made: " + why;
         return false;
     }
     capture.open = true;

@@ -109,8 +109,8 @@ int runDemo(const DemoOptions& options) {
     displayIndex = options.display;
     startRow = options.startRow;
     // A signal while a question is asked is a normal end.
-    if (!openWindow()) {
-        if (!windowProblem.empty()) std::fprintf(stderr, "%s: %s\n", options.program, windowProblem.c_str());
+    if (!openWindow(failure)) {
+        if (!failure.empty()) std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
         return platform::interruptRequested() ? 0 : 1;
     }
     startFrameTimer();

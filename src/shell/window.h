@@ -34,10 +34,11 @@ struct WindowPosition {
 // when the window is larger. With no display known, (1400, 0).
 WindowPosition windowedPosition(const std::vector<platform::Rect>& usableAreas, int width, int height);
 
-bool openWindow();
-// Why openWindow last failed, for the program to print, where no message box
-// has said it; empty otherwise.
-extern std::string windowProblem;
+// True when the window and a current GL context exist. On false the user has
+// seen the message box that says what failed, and `why` holds the line for
+// the program to print: what failed and the system's reason (empty when the
+// user chose to end, or a signal did).
+bool openWindow(std::string& why);
 void closeWindow();
 void resizeViewport(int width, int height);
 

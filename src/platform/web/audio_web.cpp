@@ -144,7 +144,6 @@ struct State {
     bool outputInitialised = false;
     std::map<StreamHandle, std::unique_ptr<Stream>> streams;
     StreamHandle nextHandle = 1;
-    std::string lastError;
 };
 
 State& state() {
@@ -249,13 +248,12 @@ bool freeOutput() {
     return true;
 }
 
-StreamHandle createFileStream(const std::string& path) {
+StreamHandle createFileStream(const std::string& path, std::string& why) {
     State& st = state();
-    st.lastError.clear();
     // The page keeps the sounds by their absolute path in the file system.
     char* resolved = realpath(path.c_str(), nullptr);
     if (!resolved) {
-        st.lastError = errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
+        why = errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
         return 0;
     }
     auto s = std::make_unique<Stream>();
@@ -264,12 +262,12 @@ StreamHandle createFileStream(const std::string& path) {
     double rate = 0, frames = 0;
     int channels = 0;
     if (!tw_sound_info(s->sound.c_str(), &rate, &channels, &frames)) {
-        st.lastError = takeString(tw_sound_error(s->sound.c_str()));
-        if (st.lastError.empty()) st.lastError = "not an MP3 stream";
+        why = takeString(tw_sound_error(s->sound.c_str()));
+        if (why.empty()) why = "not an MP3 stream";
         return 0;
     }
     if (!(frames > 0) || !(rate > 0) || channels <= 0) {
-        st.lastError = "no audio frames";
+        why = "no audio frames";
         return 0;
     }
     s->rate = static_cast<std::uint32_t>(rate);
@@ -364,6 +362,5 @@ bool hasEnded(StreamHandle h) {
     return s && s->playing && currentFrame(*s) >= s->frames;
 }
 
-const std::string& lastError() { return state().lastError; }
 
 }  // namespace audio

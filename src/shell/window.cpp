@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/messagebox.h"
 #include "platform/window.h"
 
 int screenWidth = 1280;

@@ -24,6 +24,7 @@
 #include <deque>
 
 #include "platform/glbinding.h"
+#include "platform/interrupts.h"
 #include "platform/systemclock.h"
 #include "platform/window.h"
 
@@ -229,11 +230,6 @@ bool makeCurrent(Window*, GLContext context, std::string& why) {
 bool releaseCurrent() { return emscripten_webgl_make_context_current(0) == EMSCRIPTEN_RESULT_SUCCESS; }
 
 void showWindow(Window*) {}
-
-BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon) {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::No;
-}
 
 bool pollEvent(Event& event) {
     State& st = state();

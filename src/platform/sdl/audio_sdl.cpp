@@ -1,4 +1,5 @@
-// Streams and clocks.
+// The desktop's audio backend: MP3 through libmpg123, played through an SDL
+// audio device.
 //
 // Opening a stream scans the whole MP3 with libmpg123 (frame headers only, no
 // decoding), which gives the exact gapless length and a seek index; decoding
@@ -6,9 +7,8 @@
 // That keeps opening fast and memory small whatever the length of the music.
 //
 // All stream state is shared with the SDL audio thread and guarded by the
-// device lock (the lock SDL holds while it runs the callback). Nothing here
-// calls into SDL's device functions while holding that lock.
-#include "platform/audio.h"
+// device lock (the lock SDL holds while it runs the callback; OutputLock
+// takes it). Nothing here calls into SDL's device functions while holding it.
 
 #include <SDL.h>
 #include <fcntl.h>
@@ -22,13 +22,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "common/loadstatus.h"
-#include "platform/streamframes.h"
+#include "platform/audiobackend.h"
 
 namespace audio {
 namespace {
@@ -39,19 +37,12 @@ double secondsBetween(SteadyClock::time_point from, SteadyClock::time_point to) 
     return std::chrono::duration<double>(to - from).count();
 }
 
-struct Stream {
-    std::uint32_t rate = 44100;
-    std::uint32_t channels = 2;
-    std::uint64_t frames = 0;
-    float volume = 1.0f;
-    bool playing = false;
+}  // namespace
 
-    // Where the stream stands while stopped; while playing, the frame that
-    // playback (re)started from at baseTime. The heard position never goes
-    // below it.
-    std::uint64_t baseFrame = 0;
-    SteadyClock::time_point baseTime{};
+namespace backend {
 
+// What a stream needs here: its decoder, and where the device stands in it.
+struct Voice {
     // Decoding (none for blank streams, which play silence).
     mpg123_handle* decoder = nullptr;
     int fd = -1;             // until `file` takes it over
@@ -69,9 +60,8 @@ struct Stream {
     double modelFrame = 0;
     double modelSlope = 0;  // frames per second
     SteadyClock::time_point modelTime{};
-    double lastReported = 0;
 
-    ~Stream() {
+    ~Voice() {
         if (converter) SDL_FreeAudioStream(converter);
         if (decoder) mpg123_delete(decoder);
         if (file) std::fclose(file);
@@ -79,10 +69,16 @@ struct Stream {
     }
 };
 
+void freeVoice(Voice* voice) { delete voice; }
+
+}  // namespace backend
+
+namespace {
+
+using backend::Voice;
+
+// The backend's state: the device and its format.
 struct State {
-    Clock requested = Clock::Device;
-    Clock active = Clock::Silent;
-    bool outputInitialised = false;
     bool sdlAudioStarted = false;
     SDL_AudioDeviceID device = 0;
     SDL_AudioSpec format{};
@@ -94,41 +90,16 @@ struct State {
     SteadyClock::time_point pacingOrigin{};
     std::uint64_t pacedFrames = 0;
 
-    std::map<StreamHandle, std::unique_ptr<Stream>> streams;
-    StreamHandle nextHandle = 1;
-
     std::vector<float> mixBuffer;     // all playing streams, in the device format
     std::vector<float> streamBuffer;  // one stream's audio in the device format
     std::vector<float> decodeBuffer;  // decoded audio in the stream's format
 };
 
-// Never destroyed: the music object releases its stream during process exit,
-// after other statics may already be gone, and the audio thread may still be
-// running until the device is closed.
+// Never destroyed: the audio thread may still be running at process exit,
+// until the device is closed.
 State& state() {
     static State* s = new State;
     return *s;
-}
-
-// Holds the device lock, so the audio thread is not inside the callback.
-class DeviceLock {
-public:
-    DeviceLock() : device_(state().device) {
-        if (device_) SDL_LockAudioDevice(device_);
-    }
-    ~DeviceLock() {
-        if (device_) SDL_UnlockAudioDevice(device_);
-    }
-    DeviceLock(const DeviceLock&) = delete;
-    DeviceLock& operator=(const DeviceLock&) = delete;
-
-private:
-    SDL_AudioDeviceID device_;
-};
-
-Stream* find(StreamHandle h) {
-    auto it = state().streams.find(h);
-    return it == state().streams.end() ? nullptr : it->second.get();
 }
 
 std::uint64_t frameBytes(const Stream& s) { return static_cast<std::uint64_t>(s.channels) * 4; }
@@ -144,19 +115,19 @@ double streamFramesPerDeviceFrame(const State& st, const Stream& s) {
 // Reads up to `count` frames from the decoder; fewer only at the end of the
 // stream or on a decoding error (the rest then plays as silence).
 std::size_t decode(Stream& s, float* out, std::size_t count) {
-    if (!s.decoder) return 0;
-    std::uint64_t left = s.frames > s.decodedFrames ? s.frames - s.decodedFrames : 0;
+    if (!s.voice->decoder) return 0;
+    std::uint64_t left = s.frames > s.voice->decodedFrames ? s.frames - s.voice->decodedFrames : 0;
     count = static_cast<std::size_t>(std::min<std::uint64_t>(count, left));
     std::size_t got = 0;
     while (got < count) {
         std::size_t bytes = 0;
-        int r = mpg123_read(s.decoder, reinterpret_cast<unsigned char*>(out + got * s.channels),
+        int r = mpg123_read(s.voice->decoder, reinterpret_cast<unsigned char*>(out + got * s.channels),
                             (count - got) * frameBytes(s), &bytes);
         got += bytes / frameBytes(s);
         if (r == MPG123_NEW_FORMAT) continue;
         if (r != MPG123_OK || bytes == 0) break;
     }
-    s.decodedFrames += got;
+    s.voice->decodedFrames += got;
     return got;
 }
 
@@ -165,23 +136,23 @@ std::size_t decode(Stream& s, float* out, std::size_t count) {
 void pullDeviceFrames(State& st, Stream& s, float* out, std::size_t count) {
     const std::size_t deviceChannels = st.format.channels;
     std::size_t filled = 0;
-    if (!s.converter) {
+    if (!s.voice->converter) {
         if (s.rate == static_cast<std::uint32_t>(st.format.freq) && s.channels == deviceChannels) filled = decode(s, out, count);
     } else {
         const int want = static_cast<int>(count * deviceChannels * sizeof(float));
         const std::size_t chunk = 2048;
         st.decodeBuffer.resize(chunk * s.channels);
-        while (SDL_AudioStreamAvailable(s.converter) < want && !s.converterFlushed) {
+        while (SDL_AudioStreamAvailable(s.voice->converter) < want && !s.voice->converterFlushed) {
             std::size_t got = decode(s, st.decodeBuffer.data(), chunk);
             if (got > 0) {
-                SDL_AudioStreamPut(s.converter, st.decodeBuffer.data(),
+                SDL_AudioStreamPut(s.voice->converter, st.decodeBuffer.data(),
                                    static_cast<int>(got * s.channels * sizeof(float)));
             } else {
-                SDL_AudioStreamFlush(s.converter);
-                s.converterFlushed = true;
+                SDL_AudioStreamFlush(s.voice->converter);
+                s.voice->converterFlushed = true;
             }
         }
-        int got = SDL_AudioStreamGet(s.converter, out, want);
+        int got = SDL_AudioStreamGet(s.voice->converter, out, want);
         filled = got > 0 ? static_cast<std::size_t>(got) / (deviceChannels * sizeof(float)) : 0;
     }
     std::fill(out + filled * deviceChannels, out + count * deviceChannels, 0.0f);
@@ -190,27 +161,24 @@ void pullDeviceFrames(State& st, Stream& s, float* out, std::size_t count) {
 // Puts the decoder at `frame` and forgets everything buffered for the old
 // position. Device lock held.
 void reposition(State& st, Stream& s, std::uint64_t frame) {
-    s.baseFrame = frame;
-    s.baseTime = SteadyClock::now();
-    s.cursor = static_cast<double>(frame);
-    s.modelValid = false;
-    s.lastReported = static_cast<double>(frame);
-    if (s.decoder && st.device) {
-        off_t at = mpg123_seek(s.decoder, static_cast<off_t>(frame), SEEK_SET);
-        s.decodedFrames = at >= 0 ? static_cast<std::uint64_t>(at) : s.frames;
+    s.voice->cursor = static_cast<double>(frame);
+    s.voice->modelValid = false;
+    if (s.voice->decoder && st.device) {
+        off_t at = mpg123_seek(s.voice->decoder, static_cast<off_t>(frame), SEEK_SET);
+        s.voice->decodedFrames = at >= 0 ? static_cast<std::uint64_t>(at) : s.frames;
     }
-    if (st.device && !s.converter && s.decoder &&
+    if (st.device && !s.voice->converter && s.voice->decoder &&
         (s.rate != static_cast<std::uint32_t>(st.format.freq) || s.channels != st.format.channels)) {
         // Without a converter the stream plays as silence; its clock still runs.
-        s.converter = SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(s.channels), static_cast<int>(s.rate),
+        s.voice->converter = SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(s.channels), static_cast<int>(s.rate),
                                          AUDIO_F32SYS, st.format.channels, st.format.freq);
-        if (!s.converter) {
-            mpg123_delete(s.decoder);
-            s.decoder = nullptr;
+        if (!s.voice->converter) {
+            mpg123_delete(s.voice->decoder);
+            s.voice->decoder = nullptr;
         }
     }
-    if (s.converter) SDL_AudioStreamClear(s.converter);
-    s.converterFlushed = false;
+    if (s.voice->converter) SDL_AudioStreamClear(s.voice->converter);
+    s.voice->converterFlushed = false;
 }
 
 // ---- the device callback ----
@@ -242,22 +210,22 @@ std::size_t wallClockFrames(State& st, std::size_t bufferFrames, SteadyClock::ti
 // is played. Larger gaps (an underrun, a stall) are taken at once.
 void steerClock(Stream& s, double heard, SteadyClock::time_point now) {
     const double rate = s.rate;
-    if (s.modelValid) {
-        double predicted = s.modelFrame + secondsBetween(s.modelTime, now) * s.modelSlope;
+    if (s.voice->modelValid) {
+        double predicted = s.voice->modelFrame + secondsBetween(s.voice->modelTime, now) * s.voice->modelSlope;
         double error = heard - predicted;
         if (std::fabs(error) <= 0.1 * rate) {
             const double horizon = 0.5;  // seconds to work off an error
             double correction = std::clamp(error / (rate * horizon), -0.05, 0.05);
-            s.modelFrame = predicted;
-            s.modelSlope = rate * (1.0 + correction);
-            s.modelTime = now;
+            s.voice->modelFrame = predicted;
+            s.voice->modelSlope = rate * (1.0 + correction);
+            s.voice->modelTime = now;
             return;
         }
     }
-    s.modelValid = true;
-    s.modelFrame = heard;
-    s.modelSlope = rate;
-    s.modelTime = now;
+    s.voice->modelValid = true;
+    s.voice->modelFrame = heard;
+    s.voice->modelSlope = rate;
+    s.voice->modelTime = now;
 }
 
 void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
@@ -273,46 +241,24 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
 
     st.mixBuffer.assign(count * deviceChannels, 0.0f);
     st.streamBuffer.resize(count * deviceChannels);
-    for (auto& entry : st.streams) {
+    for (auto& entry : streams()) {
         Stream& s = *entry.second;
-        if (!s.playing) continue;
+        if (!s.playing || !s.voice) continue;
         const double ratio = streamFramesPerDeviceFrame(st, s);
         // The device holds about one buffer ahead of what is heard.
-        double heard = s.cursor - static_cast<double>(st.format.samples) * ratio;
+        double heard = s.voice->cursor - static_cast<double>(st.format.samples) * ratio;
         steerClock(s, heard, now);
-        if (s.cursor >= static_cast<double>(s.frames) || count == 0) continue;
+        if (s.voice->cursor >= static_cast<double>(s.frames) || count == 0) continue;
 
         pullDeviceFrames(st, s, st.streamBuffer.data(), count);
         const float volume = s.volume;
         for (std::size_t i = 0; i < count * deviceChannels; ++i) st.mixBuffer[i] += st.streamBuffer[i] * volume;
-        s.cursor = std::min(s.cursor + static_cast<double>(count) * ratio, static_cast<double>(s.frames));
+        s.voice->cursor = std::min(s.voice->cursor + static_cast<double>(count) * ratio, static_cast<double>(s.frames));
     }
     float* out = reinterpret_cast<float*>(bytes);
     const std::size_t copied = std::min(count, bufferFrames) * deviceChannels;
     std::copy(st.mixBuffer.begin(), st.mixBuffer.begin() + static_cast<std::ptrdiff_t>(copied), out);
     std::fill(out + copied, out + bufferFrames * deviceChannels, 0.0f);
-}
-
-// ---- positions ----
-
-std::uint64_t devicePosition(Stream& s) {
-    const double floor = static_cast<double>(s.baseFrame);
-    double p = floor;
-    if (s.modelValid) p = s.modelFrame + secondsBetween(s.modelTime, SteadyClock::now()) * s.modelSlope;
-    p = std::min(p, std::min(s.cursor, static_cast<double>(s.frames)));
-    p = std::max(p, floor);
-    p = std::max(p, s.lastReported);
-    s.lastReported = p;
-    return static_cast<std::uint64_t>(p);
-}
-
-std::uint64_t currentFrame(Stream& s) {
-    const State& st = state();
-    if (!s.playing || st.active == Clock::Manual) return s.baseFrame;
-    if (st.active == Clock::Device && st.device) return devicePosition(s);
-    double seconds = secondsBetween(s.baseTime, SteadyClock::now());
-    double frame = static_cast<double>(s.baseFrame) + std::floor(seconds * s.rate);
-    return frame < static_cast<double>(s.frames) ? static_cast<std::uint64_t>(frame) : s.frames;
 }
 
 // ---- opening files ----
@@ -379,30 +325,13 @@ void freeOutputDevice(State& st) {
 
 }  // namespace
 
-void selectClock(Clock clock) { state().requested = clock; }
-Clock activeClock() { return state().active; }
+namespace backend {
 
-bool initOutput(int device, std::uint32_t rate) {
+bool openOutput(int device, std::uint32_t rate, std::string& why) {
     State& st = state();
-    if (st.outputInitialised) {
-        bool wantManual = st.requested == Clock::Manual;
-        if (wantManual == (st.active == Clock::Manual)) return false;  // already initialised
-        freeOutput();
-    }
-    st.outputInitialised = true;
-    if (st.requested == Clock::Manual) {
-        st.active = Clock::Manual;
-        return true;
-    }
-    if (device == 0) {  // the "no sound" device: streams play against the clock
-        st.active = Clock::Silent;
-        return true;
-    }
-
-    std::string reason;
     std::optional<QuietStderr> quiet(std::in_place);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        reason = SDL_GetError();
+        why = SDL_GetError();
     } else {
         st.sdlAudioStarted = true;
         const char* driver = SDL_GetCurrentAudioDriver();
@@ -410,9 +339,9 @@ bool initOutput(int device, std::uint32_t rate) {
         const char* name = nullptr;
         if (device > 0) {
             name = SDL_GetAudioDeviceName(device - 1, 0);
-            if (!name) reason = "no output device " + std::to_string(device);
+            if (!name) why = "no output device " + std::to_string(device);
         }
-        if (reason.empty()) {
+        if (why.empty()) {
             SDL_AudioSpec want{};
             want.freq = rate > 0 ? static_cast<int>(rate) : 48000;
             want.format = AUDIO_F32SYS;
@@ -420,83 +349,78 @@ bool initOutput(int device, std::uint32_t rate) {
             want.samples = 1024;
             want.callback = fillAudio;
             st.device = SDL_OpenAudioDevice(name, 0, &want, &st.format, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
-            if (!st.device) reason = SDL_GetError();
-            if (!st.device && reason.empty()) reason = "the device could not be opened";
+            if (!st.device) why = SDL_GetError();
         }
     }
     quiet.reset();
-    if (!reason.empty() || !st.device) {
-        if (reason.empty()) reason = "the device could not be opened";
-        loadMessages.push_back("no audio output (" + reason + "); playing silently");
+    if (!why.empty() || !st.device) {
+        if (why.empty()) why = "the device could not be opened";
         freeOutputDevice(st);
-        st.active = Clock::Silent;
         return false;
     }
-    st.active = Clock::Device;
     st.devicePaused = false;
     SDL_PauseAudioDevice(st.device, 0);
     return true;
 }
 
-bool stopOutput() {
+void pauseOutput() {
     State& st = state();
-    if (!st.outputInitialised) return false;
-    if (st.device) {
-        SDL_PauseAudioDevice(st.device, 1);
-        st.devicePaused = true;
-    }
-    DeviceLock lock;
-    for (auto& entry : st.streams) {
-        Stream& s = *entry.second;
-        if (!s.playing) continue;
-        s.baseFrame = currentFrame(s);
-        s.playing = false;
-    }
-    return true;
+    if (!st.device) return;
+    SDL_PauseAudioDevice(st.device, 1);
+    st.devicePaused = true;
 }
 
-bool freeOutput() {
+void resumeOutput() {
     State& st = state();
-    if (!st.outputInitialised) return false;
-    freeOutputDevice(st);  // joins the audio thread: no lock needed below
-    st.streams.clear();
-    st.outputInitialised = false;
-    st.active = Clock::Silent;
-    return true;
+    if (!st.device || !st.devicePaused) return;
+    SDL_PauseAudioDevice(st.device, 0);
+    st.devicePaused = false;
 }
 
-StreamHandle createFileStream(const std::string& path, std::string& why) {
-    State& st = state();
-    auto s = std::make_unique<Stream>();
+// Joins the audio thread.
+void closeOutput() { freeOutputDevice(state()); }
+
+std::uint32_t lockOutput() {
+    const SDL_AudioDeviceID device = state().device;
+    if (device) SDL_LockAudioDevice(device);
+    return device;
+}
+
+void unlockOutput(std::uint32_t token) {
+    if (token) SDL_UnlockAudioDevice(token);
+}
+
+VoicePtr openFile(const std::string& path, Stream& stream, std::string& why) {
+    VoicePtr s(new Voice);
 
     // Non-blocking, so that a FIFO or device node cannot hang the open.
     s->fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (s->fd < 0) {
         why = openFailure(errno);
-        return 0;
+        return nullptr;
     }
     struct stat info {};
     if (fstat(s->fd, &info) != 0) {
         why = openFailure(errno);
-        return 0;
+        return nullptr;
     }
     if (S_ISDIR(info.st_mode)) {
         why = "is a directory";
-        return 0;
+        return nullptr;
     }
     if (!S_ISREG(info.st_mode)) {
         why = "not a regular file";
-        return 0;
+        return nullptr;
     }
     if (info.st_size == 0) {
         why = "empty file";
-        return 0;
+        return nullptr;
     }
     fcntl(s->fd, F_SETFL, fcntl(s->fd, F_GETFL) & ~O_NONBLOCK);
     s->file = fdopen(s->fd, "rb");
     if (!s->file) {
         why = openFailure(errno);
-        return 0;
+        return nullptr;
     }
     std::setvbuf(s->file, nullptr, _IOFBF, 1 << 16);
 
@@ -504,7 +428,7 @@ StreamHandle createFileStream(const std::string& path, std::string& why) {
     s->decoder = mpg123_new(nullptr, &err);
     if (!s->decoder) {
         why = std::string("cannot start the MP3 decoder: ") + mpg123_plain_strerror(err);
-        return 0;
+        return nullptr;
     }
     mpg123_handle* mh = s->decoder;
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
@@ -519,18 +443,18 @@ StreamHandle createFileStream(const std::string& path, std::string& why) {
     if (mpg123_replace_reader_handle(mh, readFile, seekFile, nullptr) != MPG123_OK ||
         mpg123_open_handle(mh, s->file) != MPG123_OK) {
         why = std::string("cannot read: ") + mpg123_strerror(mh);
-        return 0;
+        return nullptr;
     }
     long rate = 0;
     int channels = 0, encoding = 0;
     if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
         // A tag but no frame after it is an MP3 without audio.
         why = (mpg123_meta_check(mh) & (MPG123_ID3 | MPG123_NEW_ID3)) ? "no audio frames" : "not an MP3 stream";
-        return 0;
+        return nullptr;
     }
     if (rate <= 0 || (channels != 1 && channels != 2) || encoding != MPG123_ENC_FLOAT_32) {
         why = "unsupported MP3 format";
-        return 0;
+        return nullptr;
     }
     // Keep this format for the whole file, converting any later frames of
     // another channel count to it.
@@ -539,129 +463,39 @@ StreamHandle createFileStream(const std::string& path, std::string& why) {
 
     if (mpg123_scan(mh) != MPG123_OK) {
         why = std::string("cannot scan: ") + mpg123_strerror(mh);
-        return 0;
+        return nullptr;
     }
     off_t frames = mpg123_length(mh);
     if (frames <= 0) {
         why = "no audio frames";
-        return 0;
+        return nullptr;
     }
     if (mpg123_seek(mh, 0, SEEK_SET) < 0) {
         why = std::string("cannot seek: ") + mpg123_strerror(mh);
-        return 0;
+        return nullptr;
     }
-    s->rate = static_cast<std::uint32_t>(rate);
-    s->channels = static_cast<std::uint32_t>(channels);
-    s->frames = static_cast<std::uint64_t>(frames);
-    StreamHandle h = st.nextHandle++;
-    DeviceLock lock;
-    st.streams[h] = std::move(s);
-    return h;
+    stream.rate = static_cast<std::uint32_t>(rate);
+    stream.channels = static_cast<std::uint32_t>(channels);
+    stream.frames = static_cast<std::uint64_t>(frames);
+    return s;
 }
 
-StreamHandle createBlankStream(std::uint32_t rate, std::uint32_t channels, std::uint64_t frames) {
-    if (rate == 0 || channels == 0) return 0;
-    State& st = state();
-    auto s = std::make_unique<Stream>();
-    s->rate = rate;
-    s->channels = channels;
-    s->frames = frames;
-    StreamHandle h = st.nextHandle++;
-    DeviceLock lock;
-    st.streams[h] = std::move(s);
-    return h;
+VoicePtr blankVoice(const Stream&) { return VoicePtr(new Voice); }
+
+void startVoice(Stream& s, std::uint64_t frame) { reposition(state(), s, frame); }
+
+// The device callback reads the volume and the playing flag itself.
+void stopVoice(Stream&) {}
+void voiceVolume(Stream&) {}
+
+std::optional<double> heardFrame(Stream& s) {
+    if (!state().device || !s.voice) return std::nullopt;
+    const Voice& v = *s.voice;
+    double p = static_cast<double>(s.baseFrame);
+    if (v.modelValid) p = v.modelFrame + secondsBetween(v.modelTime, SteadyClock::now()) * v.modelSlope;
+    return std::min(p, v.cursor);
 }
 
-bool playChannel(StreamHandle h, bool restart) {
-    State& st = state();
-    {
-        DeviceLock lock;
-        Stream* s = find(h);
-        if (!s) return false;
-        if (restart || !s->playing) {
-            std::uint64_t from = restart ? 0 : s->baseFrame;
-            reposition(st, *s, from);
-            s->playing = true;
-        }
-    }
-    if (st.device && st.devicePaused) {
-        SDL_PauseAudioDevice(st.device, 0);
-        st.devicePaused = false;
-    }
-    return true;
-}
-
-bool stopChannel(StreamHandle h) {
-    DeviceLock lock;
-    Stream* s = find(h);
-    if (!s) return false;
-    if (s->playing) {
-        s->baseFrame = currentFrame(*s);
-        s->playing = false;
-    }
-    return true;
-}
-
-bool freeStream(StreamHandle h) {
-    std::unique_ptr<Stream> doomed;
-    {
-        DeviceLock lock;
-        auto it = state().streams.find(h);
-        if (it == state().streams.end()) return false;
-        doomed = std::move(it->second);
-        state().streams.erase(it);
-    }
-    return true;
-}
-
-std::uint64_t secondsToBytes(StreamHandle h, double seconds) {
-    DeviceLock lock;
-    Stream* s = find(h);
-    return s ? frames::bytesAt(seconds, s->rate, frameBytes(*s)) : 0;
-}
-
-double bytesToSeconds(StreamHandle h, std::uint64_t bytes) {
-    DeviceLock lock;
-    Stream* s = find(h);
-    return s ? frames::secondsAt(bytes, s->rate, frameBytes(*s)) : 0;
-}
-
-bool setPosition(StreamHandle h, std::uint64_t bytes) {
-    State& st = state();
-    DeviceLock lock;
-    Stream* s = find(h);
-    if (!s) return false;
-    std::uint64_t frame = std::min(bytes / frameBytes(*s), s->frames);
-    if (s->playing) reposition(st, *s, frame);
-    else s->baseFrame = frame;
-    return true;
-}
-
-std::uint64_t position(StreamHandle h) {
-    DeviceLock lock;
-    Stream* s = find(h);
-    return s ? currentFrame(*s) * frameBytes(*s) : 0;
-}
-
-std::uint64_t length(StreamHandle h) {
-    DeviceLock lock;
-    Stream* s = find(h);
-    return s ? s->frames * frameBytes(*s) : 0;
-}
-
-bool setVolume(StreamHandle h, float volume) {
-    DeviceLock lock;
-    Stream* s = find(h);
-    if (!s || !(volume >= 0.0f)) return false;
-    s->volume = volume;
-    return true;
-}
-
-bool hasEnded(StreamHandle h) {
-    DeviceLock lock;
-    Stream* s = find(h);
-    return s && s->playing && currentFrame(*s) >= s->frames;
-}
-
+}  // namespace backend
 
 }  // namespace audio

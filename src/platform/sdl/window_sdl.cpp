@@ -22,7 +22,7 @@ using sdl::backend;
 
 SDL_Window* sdlWindow(Window* window) { return reinterpret_cast<SDL_Window*>(window); }
 
-// The Windows virtual-key code for an SDL key, 0 when there is none.
+// The demo's virtual-key code for an SDL key, 0 when there is none.
 int virtualKeyCode(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
     if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
@@ -85,7 +85,7 @@ bool displayOffersMode(int display, int width, int height, int bitsPerPixel) {
         SDL_DisplayMode mode;
         if (SDL_GetDisplayMode(display, i, &mode) != 0) continue;
         int bits = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
-        // 24-bit colour modes are the 32-bit modes of Windows (8 bits padding).
+        // A 24-bit colour mode is the 32 bits asked for (8 bits of padding).
         bool depthMatches = bits == bitsPerPixel || (bitsPerPixel == 32 && bits == 24);
         if (mode.w == width && mode.h == height && depthMatches) return true;
     }

@@ -131,7 +131,15 @@ void freeVoice(Voice* voice) { delete voice; }
 
 namespace {
 
-int nextVoiceId = 1;
+// The backend's state: the voices are numbered as they are made.
+struct State {
+    int nextVoiceId = 1;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
 
 // Whether the stream sounds: on the Device clock, with a sound of its own.
 bool sounds(const Stream& s) { return activeClock() == Clock::Device && s.voice; }
@@ -183,7 +191,7 @@ VoicePtr openFile(const std::string& path, Stream& stream, std::string& why) {
     stream.rate = static_cast<std::uint32_t>(rate);
     stream.channels = static_cast<std::uint32_t>(channels);
     stream.frames = static_cast<std::uint64_t>(frames);
-    v->id = nextVoiceId++;
+    v->id = state().nextVoiceId++;
     return v;
 }
 

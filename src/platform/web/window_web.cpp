@@ -10,6 +10,7 @@
 //                                    drawing kept after each frame (read back)
 //   message boxes                    "caption: text" on stderr, which the page
 //                                    shows; Yes/No questions answer No
+//                                    (messagebox_web.cpp)
 //   keys, size changes               the browser's keydown/keyup and resize
 //   signals                          none: only setInterruptRequested
 //   runFrameLoop                     emscripten_set_main_loop (requestAnimationFrame)

@@ -14,7 +14,8 @@
 //                        page's title then says "shot ROW ready" or
 //                        "shot ROW failed: <reason>". Called again with a
 //                        later row, it draws on from there (a test takes
-//                        several shots in one pass).
+//                        several shots in one pass); with an earlier row, it
+//                        begins a new run from row 0.
 //   tarnwick_music_row() the music row now (the page's test reads it).
 #include <chrono>
 #include <cstdio>
@@ -70,6 +71,24 @@ bool shotStep() {
 // The shot stays on the canvas: the capture is left open.
 void shotDone() { showShotResult("ready"); }
 
+// A new run from row 0 for the shots (the one before, if any, closed first).
+bool openShotRun() {
+    if (shot.open) closeCapture(shot.capture);
+    std::string why;
+    if (!chooseDataFolder(dataFolder, why)) {
+        failShot(why);
+        return false;
+    }
+    shot.open = openCapture(CaptureSettings{}, shot.capture, why);
+    printLoadMessages(stderr, program);
+    if (!shot.open) {
+        failShot(why);
+        return false;
+    }
+    shot.count = frameCount(shot.capture);
+    return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -95,31 +114,19 @@ void tarnwick_shot(int row) {
         failShot("the row must be a music row from 0 to " + std::to_string(lastDemoRow));
         return;
     }
-    if (!shot.open) {
-        std::string why;
-        if (!chooseDataFolder(dataFolder, why)) {
-            failShot(why);
-            return;
-        }
-        startRow = 0;
-        shot.open = openCapture(CaptureSettings{}, shot.capture, why);
-        printLoadMessages(stderr, program);
-        if (!shot.open) {
-            failShot(why);
-            return;
-        }
-        shot.count = frameCount(shot.capture);
-    }
+    if (!shot.open && !openShotRun()) return;
     ShotPlan plan;
     std::string why;
     if (!planShots(shownFrames(shot.capture, shot.count), {row}, plan, why)) {
         failShot(why);
         return;
     }
-    const std::int64_t frame = plan.frames[0];
+    std::int64_t frame = plan.frames[0];
+    // A frame already passed is drawn by a second run from row 0, which
+    // draws what the first did.
     if (frame < shot.capture.nextFrame - 1) {
-        failShot("frame " + std::to_string(frame) + " is already drawn: shots go in increasing row order");
-        return;
+        if (!openShotRun()) return;
+        frame = firstFrameAtRow(shot.capture, shot.count, row);
     }
     shot.frame = frame;
     platform::runFrameLoop(shotStep, shotDone);

@@ -4,7 +4,8 @@
 // row R; ?shot=ROW draws one frame as the capture tool's --shot does and
 // says so in the page's title (the page's test interface): "shot ROW ready"
 // or "shot ROW failed: <reason>". ?shot=R1,R2,... takes its shots in one pass,
-// drawing on to the next when the page's nextShot() is called.
+// drawing on to the next when the page's nextShot() is called (a row before
+// the one shown begins a new run from row 0).
 "use strict";
 
 const query = new URLSearchParams(location.search);

@@ -30,19 +30,28 @@ int initMusic(MusicSync& ms) {
     releaseStream(ms);
     audio::initOutput(-1, 48000);
     const std::string path = dataFile(musicPath);
-    openStream(path, ms);
-    if (ms.stream == 0) {
-        loadMessages.push_back(path + ": " + audio::lastError());
+    std::string why;
+    if (!openStream(path, why, ms)) {
+        loadMessages.push_back(path + ": " + why);
         loadFailed = true;
         return 1;
     }
     return 0;
 }
 
-void openStream(const std::string& path, MusicSync& ms) {
+void resetMusic(MusicSync& ms) {
     releaseStream(ms);
-    ms.stream = audio::createFileStream(path);
+    ms.streamOpen = false;
+    ms.playback = SyncPlayback{};  // first: it points into the file's values
+    ms.timeline = SyncTimeline{};
+    ms.file = SyncFile{};
+}
+
+bool openStream(const std::string& path, std::string& why, MusicSync& ms) {
+    releaseStream(ms);
+    ms.stream = audio::createFileStream(path, why);
     ms.streamOpen = true;
+    return ms.stream != 0;
 }
 
 static std::int32_t currentSyncRow(const MusicSync& ms) {

@@ -32,7 +32,11 @@ inline constexpr const char* musicPath = "data/musik/musik.mp3";
 // 0 on success, 1 when the music could not be opened (loadFailed is set and
 // one line naming the file and the reason goes to stderr).
 int initMusic(MusicSync& ms = musicSync);
-void openStream(const std::string& path, MusicSync& ms = musicSync);
+// Stops and frees the stream and forgets the sync data: `ms` as it was before
+// its first initMusic (a new run starts from here).
+void resetMusic(MusicSync& ms = musicSync);
+// False, with the reason, when the file gives no stream (ms.stream is then 0).
+bool openStream(const std::string& path, std::string& why, MusicSync& ms = musicSync);
 // Rewinds the sync playback, then plays the stream from its first sample.
 void startPlayback(MusicSync& ms = musicSync);
 // Re-arms the sync playback at the position before the jump, then jumps.

@@ -1,24 +1,20 @@
 #pragma once
-// Audio output and music streams.
+// Audio output and music streams: open an MP3, play it, and read where it is
+// being heard, in bytes of the decoded stream.
 //
-// Stands in for the closed audio library the demo was first written against.
-// One function per library call that the demo makes, with the same arguments
-// and results:
+// The streams, their positions and the three clocks are kept once, in
+// audio.cpp, for both backends; each backend (audiobackend.h) decodes and
+// plays: sdl/ through libmpg123 and an SDL audio device, web/ through the
+// page's Web Audio context and the buffers the browser decoded.
 //
-//   library call                      here                 implemented
-//   Init(device, rate, ...)           initOutput           opens an SDL audio device (-1 the default, n the
-//                                                          n-th, 0 none), or falls back to the silent clock
-//   Stop / Free                       stopOutput/freeOutput stops all streams / closes the device, frees streams
-//   StreamCreateFile(float|prescan)   createFileStream     MP3 through libmpg123: scanned at open (exact
-//                                                          gapless length, exact seeks), decoded while playing
-//   ChannelPlay(restart)              playChannel          yes
-//   ChannelStop / StreamFree          stopChannel/freeStream yes
-//   ChannelSeconds2Bytes              secondsToBytes       rounds down to a whole sample frame
-//   ChannelBytes2Seconds              bytesToSeconds       yes
-//   ChannelSetPosition(byte)          setPosition          yes
-//   ChannelGetPosition(byte)          position             what is being heard now
-//   ChannelGetLength(byte)            length               yes
-//   ChannelSetAttribute(volume)       setVolume            yes
+// Implemented features:
+//  [X] MP3 streams with their exact gapless length and exact seeks
+//  [X] Play, stop, seek, volume, position, length, end of stream
+//  [X] The position of what is being heard now, never going backwards
+//  [X] A silent clock when no output device can be opened (one warning)
+//  [X] A manual clock for tests and the capture tool (nothing plays)
+//  [X] Blank streams of a given length (a clock without a file)
+//  [ ] Formats other than MP3
 //
 // Byte positions are those of the decoded format: 32-bit float samples at the
 // stream's own rate and channel count, so bytes = frames x channels x 4.
@@ -49,8 +45,9 @@ bool initOutput(int device, std::uint32_t rate);
 bool stopOutput();
 bool freeOutput();
 
-// 0 when the file is missing, unreadable, not an MP3 or holds no audio.
-StreamHandle createFileStream(const std::string& path);
+// 0 when the file is missing, unreadable, not an MP3 or holds no audio; `why`
+// then says which.
+StreamHandle createFileStream(const std::string& path, std::string& why);
 // A stream of silence of a given length; for tests and tools that need a
 // clock of a known length without a file.
 StreamHandle createBlankStream(std::uint32_t rate, std::uint32_t channels, std::uint64_t frames);
@@ -69,8 +66,5 @@ bool setVolume(StreamHandle stream, float volume);
 // True once a playing stream has reached its end (its position then stays at
 // its length).
 bool hasEnded(StreamHandle stream);
-
-// The reason the last createFileStream returned 0 ("" after a success).
-const std::string& lastError();
 
 }  // namespace audio

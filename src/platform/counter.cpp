@@ -1,7 +1,8 @@
 // The performance counter and the monotonic clock, or a manual counter in
 // their place (tests), the same for every platform back end.
+#include "platform/counter.h"
+
 #include "platform/systemclock.h"
-#include "platform/window.h"
 
 namespace platform {
 namespace {

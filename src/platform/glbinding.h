@@ -2,10 +2,12 @@
 // The OpenGL behind the program's GL 1.1 calls, chosen when a program is
 // linked, never at run time:
 //
-//   gl_desktop.cpp     the system's OpenGL (libGL): a desktop context, nothing to load
-//   glsubset_sdl.cpp   our GL 1.1 subset over OpenGL ES 2 (glsubset.h): an ES 2
-//                      context, whose entry points the subset loads once it exists
-//   web/glbinding_web.cpp  the same subset over the browser's WebGL 1 (the web build)
+//   sdl/glbinding_desktop.cpp  the system's OpenGL (libGL): a desktop context,
+//                              nothing to load
+//   sdl/glbinding_es2.cpp      our GL 1.1 subset over OpenGL ES 2 (glsubset.h): an
+//                              ES 2 context, whose entry points the subset loads
+//                              once it exists
+//   web/glbinding_web.cpp      the same subset over the browser's WebGL 1 (the web build)
 //
 // The window layer asks it which context to make, and tells it when one has
 // been made, when a frame is about to be shown and when the context goes.

@@ -1,53 +1,25 @@
 #pragma once
-// Window, GL context, message boxes, events and the performance counter.
+// The window, its GL context, the displays, events and the frame loop, in the
+// demo's own types. Each backend implements it: sdl/ on the desktop (SDL2),
+// web/ in a browser (the page's canvas and WebGL).
 //
-// Stands in for the Windows platform calls the shell was written against,
-// built on SDL2:
-//
-//   platform call                         here                    implemented
-//   RegisterClass / UnregisterClass       initVideo / quitVideo   SDL video subsystem
-//   ChangeDisplaySettings (1280x720x32)   displayOffersMode       the display must offer that exact mode
-//   EnumDisplayMonitors                   displayCount            SDL's displays
-//   SystemParametersInfo (SPI_GETWORKAREA) displayUsableAreas  every display's, the primary first
-//   ChangeDisplaySettings (reset)         leaveFullscreen         back to the desktop mode
-//   ShowCursor                            showCursor              yes
-//   CreateWindowEx / DestroyWindow        createWindow/destroyWindow  OpenGL window; fullscreen or at (x, y)
-//   pixel format (RGBA, 16-bit depth,     setPixelFormat          SDL GL attributes before the window
-//     double buffer)
-//   wglCreateContext / wglDeleteContext   createContext/deleteContext  yes; the context is the kind
-//                                                                  the linked GL needs (glbinding.h)
-//   wglMakeCurrent                        makeCurrent / releaseCurrent  yes
-//   ShowWindow / SetForeground / SetFocus showWindow              yes
-//   MessageBox (OK, Yes/No)               messageBox              SDL message box; text also on stderr;
-//                                                                  a box that cannot be shown answers No
-//   PeekMessage, WM_* messages            pollEvent               SDL events as platform::Event
-//   (MsgWaitForMultipleObjects)           waitEvent               the same, waiting up to a time-out
-//   SetWindowText                         setWindowTitle          yes
-//   SwapBuffers                           swapBuffers             yes
-//   (the message loop)                    runFrameLoop            a plain loop; the browser's own on the web
-//   wglSwapIntervalEXT                    setSwapInterval         yes
-//   SC_SCREENSAVE / SC_MONITORPOWER       (initVideo)             screen saver kept off
-//   QueryPerformanceFrequency / Counter   counterFrequency / counterValue   SDL counter, or a manual one
-//
-// Implemented:
+// Implemented features:
 //  [X] Window, fullscreen mode, cursor, GL context, buffer swap, swap control
-//  [X] Message boxes (also written to stderr)
 //  [X] Events as the demo's own type: quit, keys by virtual-key code,
 //      minimise/restore, size changes
 //  [X] Focus loss leaves a fullscreen window as it is (SDL would minimise it)
-//  [X] SIGINT, SIGTERM and SIGHUP as a quit event (not in the original)
+//  [X] SIGINT, SIGTERM and SIGHUP as a quit event (interrupts.h)
 //  [X] Bounded frames in flight where no vertical sync paces the swaps, and
 //      frames paced to the display's refresh there by sleeping
 //  [X] Borderless fullscreen at the desktop's own size, any display
 //  [X] A window destroyed by the window system ends the run (X errors are
 //      reported as WindowLost instead of ending or hanging the process)
-//  [X] Message boxes in a child process: signals end the wait, no box
-//      outlives the program
-//  [ ] Window class, device context: SDL has none, so their failures cannot occur
-//  [ ] Screen saver messages: SDL keeps the screen saver off instead
-#include <cstdint>
+//  [X] Failures carry the system's own reason up to the caller
+//  [ ] Screen saver messages: the screen saver is kept off instead
 #include <string>
 #include <vector>
+
+#include "platform/interrupts.h"  // pollEvent reports a pending signal as Quit
 
 namespace platform {
 
@@ -55,9 +27,12 @@ namespace platform {
 struct Window;
 using GLContext = void*;
 
+// Every call that can fail returns false (or null) and puts the reason, in
+// the system's own words, in `why`; the caller decides what to print.
+
 // Starts the video subsystem. A fullscreen window made after this is not
 // minimised when it loses the focus.
-bool initVideo();
+bool initVideo(std::string& why);
 void quitVideo();
 // Asks initVideo for a video driver without any display: the window is an
 // offscreen GL surface (for rendering frames to files).
@@ -81,35 +56,25 @@ std::vector<Rect> displayUsableAreas();
 void leaveFullscreen(Window* window);
 void showCursor(bool visible);
 
-bool setPixelFormat(int colourBits, int depthBits);
+bool setPixelFormat(int colourBits, int depthBits, std::string& why);
 enum class WindowMode {
     Windowed,           // a resizable window with its client area at (x, y)
     Fullscreen,         // the display switched to width x height
     DesktopFullscreen,  // borderless over the whole display at its own size; no mode change
 };
 // A window on display `display` (0: the primary); x and y count only when windowed.
-Window* createWindow(const char* title, int x, int y, int width, int height, WindowMode mode, int display);
+Window* createWindow(const char* title, int x, int y, int width, int height, WindowMode mode, int display,
+                     std::string& why);
 // The size of the window's drawing surface in pixels.
 void drawableSize(Window* window, int& width, int& height);
 bool destroyWindow(Window* window);
 // The context is made current. Null also when the GL the program draws
-// through cannot use it; contextProblem then says why (empty otherwise).
-GLContext createContext(Window* window);
-const std::string& contextProblem();
+// through cannot use it.
+GLContext createContext(Window* window, std::string& why);
 bool deleteContext(GLContext context);
-bool makeCurrent(Window* window, GLContext context);
+bool makeCurrent(Window* window, GLContext context, std::string& why);
 bool releaseCurrent();
 void showWindow(Window* window);
-
-enum class BoxButtons { Ok, YesNo };
-enum class BoxIcon { Exclamation, Stop, Information };
-enum class BoxAnswer { Ok, Yes, No, Interrupted };
-// Shows a modal box and writes "caption: text" to stderr. When no box can be
-// shown the answer is No (Ok for an Ok box). The box is shown by a child
-// process, so that SIGINT, SIGTERM and SIGHUP end the wait at once (the answer
-// is then Interrupted and the box is taken down), and so that no box outlives
-// the program, however it ends.
-BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon icon);
 
 // One event from the queue, in the demo's own terms.
 enum class EventType {
@@ -135,15 +100,6 @@ bool pollEvent(Event& event);
 // event when the queue is empty. Returns as soon as one arrives.
 bool waitEvent(Event& event, int timeoutMs);
 
-// SIGINT, SIGTERM and SIGHUP from now on ask the program to end (pollEvent
-// reports Quit; tools poll interruptRequested) instead of killing it. A signal
-// that was ignored when the program started (nohup, background jobs) stays
-// ignored.
-void catchInterrupts();
-bool interruptRequested();
-// Raises or clears the request as a signal would (tests).
-void setInterruptRequested(bool requested);
-
 void setWindowTitle(Window* window, const char* title);
 // Presents the frame. Where no vertical sync paces the swaps it also waits
 // for the frame to be drawn, so that frames never queue up without limit, and
@@ -162,16 +118,5 @@ using LoopFinish = void (*)();
 void runFrameLoop(FrameStep step, LoopFinish finish);
 
 inline constexpr int vkEscape = 0x1B;
-
-// High-resolution counter. A frequency of 0 means there is none. Tests may
-// replace the counter by a manual one.
-std::uint64_t counterFrequency();
-std::int64_t counterValue();
-void useManualCounter(std::uint64_t frequency, std::int64_t value);
-void setManualCounter(std::int64_t value);
-void useSystemCounter();
-// A monotonic clock in nanoseconds, for when there is no counter. Follows the
-// manual counter's value (as nanoseconds) while one is in use.
-std::int64_t monotonicNanoseconds();
 
 }  // namespace platform

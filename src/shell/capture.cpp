@@ -9,6 +9,7 @@
 #include "scenes/schedule.h"
 #include "shell/entry.h"
 #include "shell/frametimer.h"
+#include "shell/run.h"
 #include "shell/startup.h"
 #include "shell/window.h"
 
@@ -29,6 +30,7 @@ bool shown(const Capture& capture, std::int64_t k) {
 }  // namespace
 
 bool openCapture(const CaptureSettings& settings, Capture& capture, std::string& why) {
+    beginRun();
     capture = Capture{};
     capture.settings = settings;
     platform::useOffscreenVideo();
@@ -36,13 +38,11 @@ bool openCapture(const CaptureSettings& settings, Capture& capture, std::string&
     isFullscreen = false;
     screenWidth = settings.width;
     screenHeight = settings.height;
-    if (!openWindow()) {
-        why = "no offscreen OpenGL context could be made";
-        if (!platform::contextProblem().empty()) why += ": " + platform::contextProblem();
+    if (!openWindow(why)) {
+        why = "no offscreen OpenGL context could be made: " + why;
         return false;
     }
     capture.open = true;
-    resetFrameStatistics();
     startFrameTimer();
     setFixedGLState();
     if (demoStartup() || loadFailed) {

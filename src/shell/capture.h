@@ -20,8 +20,8 @@ struct Capture {
     bool open = false;
 };
 
-// Opens an offscreen window of the settings' size and runs the demo's
-// start-up from the data/ folder in the current directory. False when the
+// Begins a new run (beginRun), opens an offscreen window of the settings'
+// size and runs the demo's start-up from the chosen data folder. False when the
 // window or the start-up fails: `why` says which, and the loaders have named
 // each file that failed on stderr.
 bool openCapture(const CaptureSettings& settings, Capture& capture, std::string& why);

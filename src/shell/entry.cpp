@@ -12,6 +12,7 @@
 #include "platform/window.h"
 #include "scenes/schedule.h"
 #include "shell/frametimer.h"
+#include "shell/run.h"
 #include "shell/startup.h"
 #include "shell/window.h"
 
@@ -95,11 +96,9 @@ int runDemo(const DemoOptions& options) {
     // A message to a stderr that nobody reads any more must not end the run
     // (nor turn its exit status into a signal).
     std::signal(SIGPIPE, SIG_IGN);
+    beginRun();
     runProgram = options.program;
     runExitCode = 0;
-    loadFailed = false;  // a page may run the demo again after a failed start
-    keys = {};
-    isActive = true;
     std::string failure;
     if (!chooseDataFolder(options.dataDir, failure)) {
         std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
@@ -110,8 +109,8 @@ int runDemo(const DemoOptions& options) {
     displayIndex = options.display;
     startRow = options.startRow;
     // A signal while a question is asked is a normal end.
-    if (!openWindow()) {
-        if (!windowProblem.empty()) std::fprintf(stderr, "%s: %s\n", options.program, windowProblem.c_str());
+    if (!openWindow(failure)) {
+        if (!failure.empty()) std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
         return platform::interruptRequested() ? 0 : 1;
     }
     startFrameTimer();

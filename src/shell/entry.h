@@ -12,7 +12,8 @@ struct DemoOptions {
     const char* program = "";        // the name the program's messages start with
 };
 
-// Opens the window, runs the start-up and the frame loop, shuts down.
+// Begins a new run (beginRun), opens the window, runs the start-up and the
+// frame loop, shuts down.
 // Returns the process exit code: 0 after a normal end (Escape, close, end of
 // the music, SIGINT, SIGTERM or SIGHUP), 1 after a failure (no data, a
 // window that could not be opened or was taken away, a file that failed).

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/saturate.h"
-#include "platform/window.h"
+#include "platform/counter.h"
 
 FrameTimer frameTimer;
 double frameElapsedMs = 0.0;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/messagebox.h"
 #include "platform/window.h"
 
 int screenWidth = 1280;
@@ -14,11 +15,21 @@ int screenBits = 32;
 bool isFullscreen = true;
 bool desktopFullscreen = false;
 int displayIndex = -1;
-std::string windowProblem;
 bool isActive = true;
 std::array<bool, 256> keys{};
 platform::Window* windowHandle = nullptr;
 platform::GLContext renderContext = nullptr;
+
+void resetWindowState() {
+    screenWidth = 1280;
+    screenHeight = 720;
+    screenBits = 32;
+    isFullscreen = true;
+    desktopFullscreen = false;
+    displayIndex = -1;
+    isActive = true;
+    keys = {};
+}
 
 namespace {
 
@@ -27,9 +38,12 @@ constexpr int windowedX = 1400;
 constexpr int windowedY = 0;
 constexpr int inactiveEventWaitMs = 10;
 
-bool failWith(const char* text) {
+// Closes what exists, shows `text` and hands up what failed with the system's
+// reason.
+bool failWith(const char* text, const char* what, const std::string& reason, std::string& why) {
     closeWindow();
     platform::messageBox(text, "ERROR", platform::BoxButtons::Ok, platform::BoxIcon::Exclamation);
+    why = reason.empty() ? what : std::string(what) + ": " + reason;
     return false;
 }
 
@@ -62,17 +76,20 @@ WindowPosition windowedPosition(const std::vector<platform::Rect>& usableAreas, 
     return {centred(primary.x, primary.width, width), centred(primary.y, primary.height, height)};
 }
 
-bool openWindow() {
-    windowProblem.clear();
-    if (!platform::initVideo()) {
+bool openWindow(std::string& why) {
+    why.clear();
+    std::string reason;
+    if (!platform::initVideo(reason)) {
+        // Nothing to close yet.
         platform::messageBox("Failed To Register The Window Class.", "ERROR", platform::BoxButtons::Ok,
                              platform::BoxIcon::Exclamation);
+        why = "the video system could not start: " + reason;
         return false;
     }
 
     const int display = displayIndex < 0 ? 0 : displayIndex;
     if (display >= platform::displayCount()) {
-        windowProblem = "--display " + std::to_string(display) + ": there is no such display (" +
+        why = "--display " + std::to_string(display) + ": there is no such display (" +
                         std::to_string(platform::displayCount()) + " found, numbered from 0)";
         platform::quitVideo();
         return false;
@@ -100,7 +117,9 @@ bool openWindow() {
         }
     }
 
-    if (!platform::setPixelFormat(screenBits, 16)) return failWith("Can't Find A Suitable PixelFormat.");
+    if (!platform::setPixelFormat(screenBits, 16, reason)) {
+        return failWith("Can't Find A Suitable PixelFormat.", "no suitable pixel format", reason, why);
+    }
 
     WindowPosition at;  // fullscreen: (0, 0)
     if (!isFullscreen) {
@@ -111,12 +130,17 @@ bool openWindow() {
     const platform::WindowMode mode = !isFullscreen       ? platform::WindowMode::Windowed
                                       : desktopFullscreen ? platform::WindowMode::DesktopFullscreen
                                                           : platform::WindowMode::Fullscreen;
-    windowHandle = platform::createWindow(windowTitle, at.x, at.y, screenWidth, screenHeight, mode, display);
-    if (!windowHandle) return failWith("Window Creation Error.");
+    windowHandle = platform::createWindow(windowTitle, at.x, at.y, screenWidth, screenHeight, mode, display, reason);
+    if (!windowHandle) return failWith("Window Creation Error.", "the window could not be made", reason, why);
 
-    renderContext = platform::createContext(windowHandle);
-    if (!renderContext) return failWith("Can't Create A GL Rendering Context.");
-    if (!platform::makeCurrent(windowHandle, renderContext)) return failWith("Can't Activate The GL Rendering Context.");
+    renderContext = platform::createContext(windowHandle, reason);
+    if (!renderContext) {
+        return failWith("Can't Create A GL Rendering Context.", "no OpenGL context could be made", reason, why);
+    }
+    if (!platform::makeCurrent(windowHandle, renderContext, reason)) {
+        return failWith("Can't Activate The GL Rendering Context.", "the OpenGL context could not be made current",
+                        reason, why);
+    }
 
     platform::showWindow(windowHandle);
     // The projection is set for the demo's size whatever the client area is;
@@ -128,7 +152,7 @@ bool openWindow() {
     } else {
         resizeViewport(screenWidth, screenHeight);
     }
-    if (!applyBaseGLState()) return failWith("Initialization Failed.");
+    if (!applyBaseGLState()) return failWith("Initialization Failed.", "the GL state could not be set", "", why);
     return true;
 }
 

@@ -20,6 +20,9 @@ extern bool isActive;                 // false while the window is minimised
 extern std::array<bool, 256> keys;    // key state by virtual-key code
 extern platform::Window* windowHandle;
 extern platform::GLContext renderContext;
+// The flags above (not the window and context, which openWindow and
+// closeWindow own) back at their start values; part of beginRun.
+void resetWindowState();
 
 struct WindowPosition {
     int x = 0;
@@ -31,10 +34,11 @@ struct WindowPosition {
 // when the window is larger. With no display known, (1400, 0).
 WindowPosition windowedPosition(const std::vector<platform::Rect>& usableAreas, int width, int height);
 
-bool openWindow();
-// Why openWindow last failed, for the program to print, where no message box
-// has said it; empty otherwise.
-extern std::string windowProblem;
+// True when the window and a current GL context exist. On false the user has
+// seen the message box that says what failed, and `why` holds the line for
+// the program to print: what failed and the system's reason (empty when the
+// user chose to end, or a signal did).
+bool openWindow(std::string& why);
 void closeWindow();
 void resizeViewport(int width, int height);
 

@@ -32,7 +32,8 @@ class BatchedDrawingImage : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         isFullscreen = false;
-        ASSERT_TRUE(openWindow());
+        std::string why;
+        ASSERT_TRUE(openWindow(why)) << why;
         const std::string pictures = testsupport::sourceDir() + "/data/Grafik/";
         ASSERT_NE(loadTexture((pictures + "bord.png").c_str(), bord2Texture), 0u);
         ASSERT_NE(loadTexture((pictures + "bord.png").c_str(), bordTexture), 0u);

@@ -27,12 +27,15 @@ protected:
     void TearDown() override { audio::freeOutput(); }
 };
 
-class MusicStreamTest : public StreamTest {};
+class MusicStreamTest : public StreamTest {
+protected:
+    std::string why;  // what the last failed open said
+};
 
 TEST_F(MusicStreamTest, MissingFileLeavesNoStreamButMarksItOpen) {
     {
         MusicSync ms;
-        openStream(audiotest::scratchDir() + "/no-such.mp3", ms);
+        openStream(audiotest::scratchDir() + "/no-such.mp3", why, ms);
         EXPECT_TRUE(ms.streamOpen);
         EXPECT_EQ(ms.stream, 0u);
         EXPECT_EQ(musicRow(ms), 0);
@@ -43,16 +46,16 @@ TEST_F(MusicStreamTest, MissingFileLeavesNoStreamButMarksItOpen) {
 TEST_F(MusicStreamTest, ReopeningReleasesTheOldStream) {
     const auto& files = toneFiles();
     MusicSync ms;
-    openStream(files.front().path, ms);
+    openStream(files.front().path, why, ms);
     audio::StreamHandle first = ms.stream;
     ASSERT_NE(first, 0u);
-    openStream(files.back().path, ms);
+    openStream(files.back().path, why, ms);
     EXPECT_NE(ms.stream, 0u);
     EXPECT_NE(ms.stream, first);
     EXPECT_EQ(audio::length(first), 0u) << "the first stream was not freed";
     // A failed open still releases the one before.
     audio::StreamHandle second = ms.stream;
-    openStream(audiotest::scratchDir() + "/no-such.mp3", ms);
+    openStream(audiotest::scratchDir() + "/no-such.mp3", why, ms);
     EXPECT_EQ(ms.stream, 0u);
     EXPECT_EQ(audio::length(second), 0u);
 }
@@ -61,7 +64,7 @@ TEST_F(MusicStreamTest, TeardownFreesTheStream) {
     audio::StreamHandle h;
     {
         MusicSync ms;
-        openStream(toneFiles().front().path, ms);
+        openStream(toneFiles().front().path, why, ms);
         h = ms.stream;
         ASSERT_NE(h, 0u);
         startPlayback(ms);

@@ -47,7 +47,8 @@ TEST_F(ClockTest, SilentClockWarnsOnceAndFollowsWallTime) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 
     if (audiotest::toneFiles().empty()) GTEST_SKIP() << "no MP3 encoder";
-    audio::StreamHandle h = audio::createFileStream(audiotest::toneFiles().front().path);
+    std::string why;
+    audio::StreamHandle h = audio::createFileStream(audiotest::toneFiles().front().path, why);
     ASSERT_NE(h, 0u);
     // The clock starts somewhere between the two readings around the call,
     // and is read somewhere between the two around the query.
@@ -96,8 +97,9 @@ protected:
 // a millisecond further than the time between two queries allows (its rate
 // is steered by at most 5 %), and keeps pace with the wall clock.
 TEST_F(DeviceClockTest, SmoothMonotonicAndOnTime) {
-    audio::StreamHandle h = audio::createFileStream(audiotest::longTone());
-    ASSERT_NE(h, 0u) << audio::lastError();
+    std::string why;
+    audio::StreamHandle h = audio::createFileStream(audiotest::longTone(), why);
+    ASSERT_NE(h, 0u) << why;
     audio::setVolume(h, 1.0f);
     audio::playChannel(h, true);
 
@@ -136,7 +138,8 @@ TEST_F(DeviceClockTest, SmoothMonotonicAndOnTime) {
 }
 
 TEST_F(DeviceClockTest, SeekStopAndEnd) {
-    audio::StreamHandle h = audio::createFileStream(audiotest::longTone());
+    std::string why;
+    audio::StreamHandle h = audio::createFileStream(audiotest::longTone(), why);
     ASSERT_NE(h, 0u);
     audio::playChannel(h, true);
     sleepSeconds(0.2);
@@ -172,7 +175,8 @@ TEST_F(DeviceClockTest, StreamsAtOtherRatesKeepTheirOwnTime) {
     if (audiotest::toneFiles().empty()) GTEST_SKIP();
     for (const auto& f : audiotest::toneFiles()) {
         if (f.rate != 44100 || f.channels != 1) continue;
-        audio::StreamHandle h = audio::createFileStream(f.path);
+        std::string why;
+        audio::StreamHandle h = audio::createFileStream(f.path, why);
         ASSERT_NE(h, 0u);
         audio::playChannel(h, true);
         sleepSeconds(0.3);
@@ -186,7 +190,8 @@ TEST_F(DeviceClockTest, StreamsAtOtherRatesKeepTheirOwnTime) {
 }
 
 TEST_F(DeviceClockTest, StopAndFreeOutputAreSafeInAnyOrder) {
-    audio::StreamHandle h = audio::createFileStream(audiotest::longTone());
+    std::string why;
+    audio::StreamHandle h = audio::createFileStream(audiotest::longTone(), why);
     audio::playChannel(h, true);
     sleepSeconds(0.1);
     EXPECT_TRUE(audio::stopOutput());

@@ -16,7 +16,8 @@ using platform::EventType;
 class EventsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(platform::initVideo()) << SDL_GetError();
+        std::string why;
+        ASSERT_TRUE(platform::initVideo(why)) << why;
         platform::setInterruptRequested(false);
         platform::Event drain;
         for (int quiet = 0; quiet < 5;) quiet = platform::pollEvent(drain) ? 0 : quiet + 1;

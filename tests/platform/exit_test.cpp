@@ -28,8 +28,8 @@ void playUntilExit(bool shutDown) {
     if (!file) GTEST_SKIP() << "only run by ProcessExit tests";
     audio::selectClock(audio::Clock::Device);
     audio::initOutput(-1, 48000);
-    openStream(file);
-    ASSERT_NE(musicSync.stream, 0u);
+    std::string why;
+    ASSERT_TRUE(openStream(file, why)) << why;
     audio::setVolume(musicSync.stream, 1.0f);
     startPlayback();
     usleep(100000);

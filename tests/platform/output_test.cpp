@@ -64,8 +64,9 @@ protected:
     // the device received, with the index of the frame where the stream's
     // sound begins.
     std::vector<float> play(const audiotest::ToneFile& file, double seconds, float volume, std::size_t& start) {
-        audio::StreamHandle h = audio::createFileStream(file.path);
-        EXPECT_NE(h, 0u) << audio::lastError();
+        std::string why;
+        audio::StreamHandle h = audio::createFileStream(file.path, why);
+        EXPECT_NE(h, 0u) << why;
         audio::setVolume(h, volume);
         audio::setPosition(h, audio::secondsToBytes(h, seconds));
         std::this_thread::sleep_for(std::chrono::milliseconds(60));

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/window.h"
+#include "platform/counter.h"
 
 #include "shell/frametimer.h"
 

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "scenes/schedule.h"
 #include "support/support.h"
 
 namespace testsupport {
@@ -23,7 +22,6 @@ std::map<int, Frame> captureRows(const std::vector<int>& rows, const CaptureSett
     std::map<int, Frame> frames;
     auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dataDir.empty() ? sourceDir() : dataDir);
-    resetScenes();
     Capture capture;
     std::string why;
     if (!openCapture(settings, capture, why)) {

@@ -21,7 +21,7 @@ struct Frame {
 };
 
 // Renders the demo in `dataDir` (the folder holding data/) from frame 0,
-// with every scene starting afresh, and keeps the first frame at or after
+// as a run of its own (every run starts afresh), and keeps the first frame at or after
 // each of `rows`. A row that is never drawn is missing from the result.
 std::map<int, Frame> captureRows(const std::vector<int>& rows, const CaptureSettings& settings = {320, 180, 30},
                                  const std::string& dataDir = "");

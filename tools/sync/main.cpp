@@ -210,9 +210,9 @@ int main(int argc, char** argv) {
         audio::initOutput(-1, 48000);
         printLoadMessages(stderr, "tarnwick-sync");
         MusicSync ms;
-        openStream(music, ms);
-        if (ms.stream == 0) {
-            std::fprintf(stderr, "tarnwick-sync: %s: %s\n", music.c_str(), audio::lastError().c_str());
+        std::string why;
+        if (!openStream(music, why, ms)) {
+            std::fprintf(stderr, "tarnwick-sync: %s: %s\n", music.c_str(), why.c_str());
             return 2;
         }
         report.lengthSeconds = songLengthSeconds(ms);

@@ -1,4 +1,5 @@
-// Streams and clocks in a browser, through Web Audio.
+// The browser's audio backend: the page's Web Audio context plays the
+// buffers the browser decoded.
 //
 // The page decodes every MP3 of the data set with the browser's own decoder
 // before the demo starts (decoding is asynchronous there, opening a stream
@@ -14,17 +15,12 @@
 #include <emscripten.h>
 
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
 #include <string>
 
-#include "common/loadstatus.h"
-#include "platform/audio.h"
-#include "platform/streamframes.h"
+#include "platform/audiobackend.h"
 
 // ---- the JavaScript side ----
 
@@ -119,32 +115,25 @@ EM_JS(double, tw_voice_heard, (int id), {
 });
 
 namespace audio {
-namespace {
 
-struct Stream {
-    std::uint32_t rate = 44100;
-    std::uint32_t channels = 2;
-    std::uint64_t frames = 0;
-    float volume = 1.0f;
-    bool playing = false;
-    std::string sound;  // the decoded sound it plays ("" for a blank stream)
-    int voice = 0;      // its voice on the JavaScript side
+namespace backend {
 
-    // Where the stream stands while stopped; while playing, the frame that
-    // playback (re)started from, at startMs on the monotonic clock (Silent)
-    // or when its voice started (Device). The position never goes below it.
-    std::uint64_t baseFrame = 0;
-    double startMs = 0;
-    std::uint64_t lastReported = 0;
+// A stream of a decoded sound: the sound it plays, and its voice on the
+// JavaScript side.
+struct Voice {
+    std::string sound;
+    int id = 0;
 };
 
+void freeVoice(Voice* voice) { delete voice; }
+
+}  // namespace backend
+
+namespace {
+
+// The backend's state: the voices are numbered as they are made.
 struct State {
-    Clock requested = Clock::Device;
-    Clock active = Clock::Silent;
-    bool outputInitialised = false;
-    std::map<StreamHandle, std::unique_ptr<Stream>> streams;
-    StreamHandle nextHandle = 1;
-    std::string lastError;
+    int nextVoiceId = 1;
 };
 
 State& state() {
@@ -152,42 +141,8 @@ State& state() {
     return s;
 }
 
-Stream* find(StreamHandle h) {
-    auto it = state().streams.find(h);
-    return it == state().streams.end() ? nullptr : it->second.get();
-}
-
-std::uint64_t frameBytes(const Stream& s) { return static_cast<std::uint64_t>(s.channels) * 4; }
-
-bool hasVoice(const Stream& s) { return state().active == Clock::Device && !s.sound.empty(); }
-
-std::uint64_t currentFrame(Stream& s) {
-    const State& st = state();
-    if (!s.playing || st.active == Clock::Manual) return s.baseFrame;
-    double seconds = 0;
-    if (hasVoice(s)) {
-        seconds = tw_voice_heard(s.voice);
-        if (seconds < 0) return s.lastReported;  // the voice has gone: it stays where it was
-    } else {
-        seconds = (emscripten_get_now() - s.startMs) / 1000.0;
-    }
-    double frame = static_cast<double>(s.baseFrame) + std::floor(seconds * s.rate);
-    std::uint64_t f = frame < static_cast<double>(s.frames) ? static_cast<std::uint64_t>(frame) : s.frames;
-    if (f < s.lastReported) f = s.lastReported;
-    s.lastReported = f;
-    return f;
-}
-
-void startFrom(Stream& s, std::uint64_t frame) {
-    s.baseFrame = frame;
-    s.lastReported = frame;
-    s.startMs = emscripten_get_now();
-    if (hasVoice(s)) tw_voice_start(s.voice, s.sound.c_str(), static_cast<double>(frame) / s.rate, s.volume);
-}
-
-void stopVoice(const Stream& s) {
-    if (hasVoice(s)) tw_voice_stop(s.voice);
-}
+// Whether the stream sounds: on the Device clock, with a sound of its own.
+bool sounds(const Stream& s) { return activeClock() == Clock::Device && s.voice; }
 
 std::string takeString(char* text) {
     std::string s = text ? text : "";
@@ -197,173 +152,71 @@ std::string takeString(char* text) {
 
 }  // namespace
 
-void selectClock(Clock clock) { state().requested = clock; }
-Clock activeClock() { return state().active; }
+namespace backend {
 
-bool initOutput(int device, std::uint32_t) {
-    State& st = state();
-    if (st.outputInitialised) {
-        bool wantManual = st.requested == Clock::Manual;
-        if (wantManual == (st.active == Clock::Manual)) return false;  // already initialised
-        freeOutput();
-    }
-    st.outputInitialised = true;
-    if (st.requested == Clock::Manual) {
-        st.active = Clock::Manual;
-        return true;
-    }
-    if (device == 0) {
-        st.active = Clock::Silent;
-        return true;
-    }
-    const std::string reason = takeString(tw_audio_open());
-    if (!reason.empty()) {
-        loadMessages.push_back("no audio output (" + reason + "); playing silently");
-        st.active = Clock::Silent;
-        return false;
-    }
-    st.active = Clock::Device;
-    return true;
+bool openOutput(int, std::uint32_t, std::string& why) {
+    why = takeString(tw_audio_open());
+    return why.empty();
 }
 
-bool stopOutput() {
-    State& st = state();
-    if (!st.outputInitialised) return false;
-    for (auto& entry : st.streams) {
-        Stream& s = *entry.second;
-        if (!s.playing) continue;
-        s.baseFrame = currentFrame(s);
-        s.playing = false;
-    }
-    tw_audio_close();
-    return true;
-}
+void pauseOutput() { tw_audio_close(); }
+void resumeOutput() {}
+void closeOutput() { tw_audio_close(); }
 
-bool freeOutput() {
-    State& st = state();
-    if (!st.outputInitialised) return false;
-    tw_audio_close();
-    st.streams.clear();
-    st.outputInitialised = false;
-    st.active = Clock::Silent;
-    return true;
-}
+// Everything runs on the page's one thread.
+std::uint32_t lockOutput() { return 0; }
+void unlockOutput(std::uint32_t) {}
 
-StreamHandle createFileStream(const std::string& path) {
-    State& st = state();
-    st.lastError.clear();
+VoicePtr openFile(const std::string& path, Stream& stream, std::string& why) {
     // The page keeps the sounds by their absolute path in the file system.
     char* resolved = realpath(path.c_str(), nullptr);
     if (!resolved) {
-        st.lastError = errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
-        return 0;
+        why = errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
+        return nullptr;
     }
-    auto s = std::make_unique<Stream>();
-    s->sound = resolved;
+    VoicePtr v(new Voice);
+    v->sound = resolved;
     std::free(resolved);
     double rate = 0, frames = 0;
     int channels = 0;
-    if (!tw_sound_info(s->sound.c_str(), &rate, &channels, &frames)) {
-        st.lastError = takeString(tw_sound_error(s->sound.c_str()));
-        if (st.lastError.empty()) st.lastError = "not an MP3 stream";
-        return 0;
+    if (!tw_sound_info(v->sound.c_str(), &rate, &channels, &frames)) {
+        why = takeString(tw_sound_error(v->sound.c_str()));
+        if (why.empty()) why = "not an MP3 stream";
+        return nullptr;
     }
     if (!(frames > 0) || !(rate > 0) || channels <= 0) {
-        st.lastError = "no audio frames";
-        return 0;
+        why = "no audio frames";
+        return nullptr;
     }
-    s->rate = static_cast<std::uint32_t>(rate);
-    s->channels = static_cast<std::uint32_t>(channels);
-    s->frames = static_cast<std::uint64_t>(frames);
-    StreamHandle h = st.nextHandle++;
-    s->voice = static_cast<int>(h % INT_MAX);
-    st.streams[h] = std::move(s);
-    return h;
+    stream.rate = static_cast<std::uint32_t>(rate);
+    stream.channels = static_cast<std::uint32_t>(channels);
+    stream.frames = static_cast<std::uint64_t>(frames);
+    v->id = state().nextVoiceId++;
+    return v;
 }
 
-StreamHandle createBlankStream(std::uint32_t rate, std::uint32_t channels, std::uint64_t frames) {
-    if (rate == 0 || channels == 0) return 0;
-    State& st = state();
-    auto s = std::make_unique<Stream>();
-    s->rate = rate;
-    s->channels = channels;
-    s->frames = frames;
-    StreamHandle h = st.nextHandle++;
-    st.streams[h] = std::move(s);
-    return h;
+// A blank stream sounds nothing: it follows the monotonic clock.
+VoicePtr blankVoice(const Stream&) { return nullptr; }
+
+void startVoice(Stream& s, std::uint64_t frame) {
+    if (sounds(s)) tw_voice_start(s.voice->id, s.voice->sound.c_str(), static_cast<double>(frame) / s.rate, s.volume);
 }
 
-bool playChannel(StreamHandle h, bool restart) {
-    Stream* s = find(h);
-    if (!s) return false;
-    if (restart || !s->playing) {
-        startFrom(*s, restart ? 0 : s->baseFrame);
-        s->playing = true;
-    }
-    return true;
+void stopVoice(Stream& s) {
+    if (sounds(s)) tw_voice_stop(s.voice->id);
 }
 
-bool stopChannel(StreamHandle h) {
-    Stream* s = find(h);
-    if (!s) return false;
-    if (s->playing) {
-        s->baseFrame = currentFrame(*s);
-        s->playing = false;
-        stopVoice(*s);
-    }
-    return true;
+void voiceVolume(Stream& s) {
+    if (sounds(s)) tw_voice_volume(s.voice->id, s.volume);
 }
 
-bool freeStream(StreamHandle h) {
-    Stream* s = find(h);
-    if (!s) return false;
-    stopVoice(*s);
-    state().streams.erase(h);
-    return true;
+std::optional<double> heardFrame(Stream& s) {
+    if (!sounds(s)) return std::nullopt;
+    const double seconds = tw_voice_heard(s.voice->id);
+    if (seconds < 0) return s.lastReported;  // the voice has gone: it stays where it was
+    return static_cast<double>(s.baseFrame) + std::floor(seconds * s.rate);
 }
 
-std::uint64_t secondsToBytes(StreamHandle h, double seconds) {
-    Stream* s = find(h);
-    return s ? frames::bytesAt(seconds, s->rate, frameBytes(*s)) : 0;
-}
-
-double bytesToSeconds(StreamHandle h, std::uint64_t bytes) {
-    Stream* s = find(h);
-    return s ? frames::secondsAt(bytes, s->rate, frameBytes(*s)) : 0;
-}
-
-bool setPosition(StreamHandle h, std::uint64_t bytes) {
-    Stream* s = find(h);
-    if (!s) return false;
-    std::uint64_t frame = std::min(bytes / frameBytes(*s), s->frames);
-    if (s->playing) startFrom(*s, frame);
-    else s->baseFrame = frame;
-    return true;
-}
-
-std::uint64_t position(StreamHandle h) {
-    Stream* s = find(h);
-    return s ? currentFrame(*s) * frameBytes(*s) : 0;
-}
-
-std::uint64_t length(StreamHandle h) {
-    Stream* s = find(h);
-    return s ? s->frames * frameBytes(*s) : 0;
-}
-
-bool setVolume(StreamHandle h, float volume) {
-    Stream* s = find(h);
-    if (!s || !(volume >= 0.0f)) return false;
-    s->volume = volume;
-    if (s->playing && hasVoice(*s)) tw_voice_volume(s->voice, volume);
-    return true;
-}
-
-bool hasEnded(StreamHandle h) {
-    Stream* s = find(h);
-    return s && s->playing && currentFrame(*s) >= s->frames;
-}
-
-const std::string& lastError() { return state().lastError; }
+}  // namespace backend
 
 }  // namespace audio

@@ -10,6 +10,7 @@
 //                                    drawing kept after each frame (read back)
 //   message boxes                    "caption: text" on stderr, which the page
 //                                    shows; Yes/No questions answer No
+//                                    (messagebox_web.cpp)
 //   keys, size changes               the browser's keydown/keyup and resize
 //   signals                          none: only setInterruptRequested
 //   runFrameLoop                     emscripten_set_main_loop (requestAnimationFrame)
@@ -24,6 +25,7 @@
 #include <deque>
 
 #include "platform/glbinding.h"
+#include "platform/interrupts.h"
 #include "platform/systemclock.h"
 #include "platform/window.h"
 
@@ -44,7 +46,6 @@ struct State {
     Window window;
     bool windowMade = false;
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
-    std::string contextProblem;
     std::deque<Event> events;
     bool interrupt = false;
     FrameStep step = nullptr;
@@ -131,7 +132,7 @@ void loopPass() {
 
 }  // namespace
 
-bool initVideo() {
+bool initVideo(std::string&) {
     state().events.clear();
     return true;
 }
@@ -152,9 +153,9 @@ std::vector<Rect> displayUsableAreas() {
 
 void leaveFullscreen(Window*) {}
 void showCursor(bool) {}
-bool setPixelFormat(int, int) { return true; }
+bool setPixelFormat(int, int, std::string&) { return true; }
 
-Window* createWindow(const char*, int, int, int width, int height, WindowMode mode, int) {
+Window* createWindow(const char*, int, int, int width, int height, WindowMode mode, int, std::string&) {
     State& st = state();
     st.window = Window{};
     st.window.fitsPage = !st.offscreen && mode != WindowMode::Windowed;
@@ -182,9 +183,8 @@ bool destroyWindow(Window* window) {
     return window != nullptr;
 }
 
-GLContext createContext(Window*) {
+GLContext createContext(Window*, std::string& why) {
     State& st = state();
-    st.contextProblem.clear();
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.alpha = EM_FALSE;
@@ -198,13 +198,13 @@ GLContext createContext(Window*) {
     attributes.preserveDrawingBuffer = st.offscreen ? EM_TRUE : EM_FALSE;
     st.context = emscripten_webgl_create_context(canvasTarget, &attributes);
     if (st.context <= 0) {
-        st.contextProblem = "the browser offers no WebGL";
+        why = "the browser offers no WebGL";
         st.context = 0;
         return nullptr;
     }
     if (emscripten_webgl_make_context_current(st.context) != EMSCRIPTEN_RESULT_SUCCESS ||
-        !glbinding::contextMade(st.contextProblem)) {
-        if (st.contextProblem.empty()) st.contextProblem = "the WebGL context could not be made current";
+        !glbinding::contextMade(why)) {
+        if (why.empty()) why = "the WebGL context could not be made current";
         glbinding::contextGone();
         emscripten_webgl_destroy_context(st.context);
         st.context = 0;
@@ -212,8 +212,6 @@ GLContext createContext(Window*) {
     }
     return reinterpret_cast<GLContext>(static_cast<std::intptr_t>(st.context));
 }
-
-const std::string& contextProblem() { return state().contextProblem; }
 
 bool deleteContext(GLContext context) {
     State& st = state();
@@ -224,18 +222,15 @@ bool deleteContext(GLContext context) {
     return true;
 }
 
-bool makeCurrent(Window*, GLContext context) {
-    return context && emscripten_webgl_make_context_current(state().context) == EMSCRIPTEN_RESULT_SUCCESS;
+bool makeCurrent(Window*, GLContext context, std::string& why) {
+    if (context && emscripten_webgl_make_context_current(state().context) == EMSCRIPTEN_RESULT_SUCCESS) return true;
+    why = "the WebGL context could not be made current";
+    return false;
 }
 
 bool releaseCurrent() { return emscripten_webgl_make_context_current(0) == EMSCRIPTEN_RESULT_SUCCESS; }
 
 void showWindow(Window*) {}
-
-BoxAnswer messageBox(const char* text, const char* caption, BoxButtons buttons, BoxIcon) {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::No;
-}
 
 bool pollEvent(Event& event) {
     State& st = state();

@@ -1,5 +1,5 @@
 // Message boxes, each shown by a child process of its own (see messageBox in
-// window.h): the program waits for the answer without blocking its signals,
+// messagebox.h): the program waits for the answer without blocking its signals,
 // and takes the box down with it however it ends.
 #include <SDL.h>
 #include <fcntl.h>
@@ -13,7 +13,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/window.h"
+#include "platform/interrupts.h"
+#include "platform/messagebox.h"
 
 namespace platform {
 namespace {

@@ -12,6 +12,8 @@
 #include "shell/startup.h"
 #include "shell/window.h"
 
+void (*switchDrawing)(bool on) = nullptr;
+
 namespace {
 
 // The most frames submitted to GL and not yet finished.
@@ -100,6 +102,16 @@ bool drawNextFrame(Capture& capture) {
     // in the GL implementation without limit (gigabytes before a late shot).
     glFlush();
     if (capture.nextFrame % framesInFlight == 0) glFinish();
+    return more;
+}
+
+bool skipNextFrame(Capture& capture) {
+    if (!switchDrawing) return drawNextFrame(capture);
+    placeMusic(capture, capture.nextFrame);
+    ++capture.nextFrame;
+    switchDrawing(false);
+    const bool more = renderFrameWithDelta(1000.0 / capture.settings.fps);
+    switchDrawing(true);
     return more;
 }
 

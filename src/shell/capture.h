@@ -43,6 +43,20 @@ std::int64_t firstFrameAtRow(const Capture& capture, std::int64_t count, int row
 // ever waiting in GL to be drawn, whether or not they are read back.
 bool drawNextFrame(Capture& capture);
 
+// Runs frame `nextFrame` through the scenes' code with drawing switched off
+// and moves on: the scenes' state, the GL state and the clocks come out as
+// drawNextFrame leaves them, the picture in the back buffer is left as it was.
+// The scenes' state never depends on what GL draws: the one thing they read
+// back from GL is the current matrices (the closing wheels, to choose how a
+// quad is sent), and matrix calls still go to GL. False when the demo ended on
+// that frame. Where the program cannot switch drawing off, the frame is drawn.
+bool skipNextFrame(Capture& capture);
+
+// Switches the GL calls that only put pixels into the frame off (false) and
+// on again; set before main runs by a program linked with the capture's
+// drawing switch, null in any other.
+extern void (*switchDrawing)(bool on);
+
 // The back buffer as RGB bytes (or RGBA, which most GL implementations hand
 // over faster), rows from the bottom up as GL gives them; `pixels` is resized
 // to width x height x 3 (or 4) and may be reused across frames.

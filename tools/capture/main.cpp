@@ -90,7 +90,8 @@ struct Run {
     std::vector<SceneTimes> times = std::vector<SceneTimes>(scheduleRangeCount);
     std::vector<double> yardstick;
     double timedMs = 0;
-    std::int64_t kept = 0;  // frames written or timed
+    std::int64_t kept = 0;     // frames written or timed
+    std::int64_t skipped = 0;  // frames run through without drawing
     std::string why;        // why the run failed
 };
 
@@ -163,16 +164,14 @@ std::string startVideoOf(Run& run) {
     return startVideo(job, run.encoder, why) ? "" : "cannot start ffmpeg: " + why;
 }
 
-// --bench: the time of frame k, just drawn since `start`, when it is kept,
-// and now and then a yardstick frame.
-void timeFrame(Run& run, std::int64_t k, int row, bool keep, std::chrono::steady_clock::time_point start) {
+// --bench: the time of frame k, just drawn since `start`, and now and then a
+// yardstick frame.
+void timeFrame(Run& run, std::int64_t k, int row, std::chrono::steady_clock::time_point start) {
     glFinish();
-    if (keep) {
-        const double ms = msBetween(start, std::chrono::steady_clock::now());
-        run.times[static_cast<std::size_t>(scheduleRangeOf(row))].ms.push_back(ms);
-        run.timedMs += ms;
-        ++run.kept;
-    }
+    const double ms = msBetween(start, std::chrono::steady_clock::now());
+    run.times[static_cast<std::size_t>(scheduleRangeOf(row))].ms.push_back(ms);
+    run.timedMs += ms;
+    ++run.kept;
     // Spread over the run, so that the yardstick meets the same load from
     // elsewhere on the machine as the scenes do.
     if (k % yardstickEvery == yardstickEvery / 2) {
@@ -222,7 +221,8 @@ FrameWriter::Job writeJob(Run& run, FrameWriter& writer, std::int64_t k, int row
     };
 }
 
-// Draws frames 0 .. end - 1, timing or queuing the kept ones. False when an
+// Runs frames 0 .. end - 1, drawing and timing or queuing the kept ones; the
+// others go through the scenes with drawing switched off. False when an
 // interrupt stopped it (`run.why` says where); a failed write also ends it
 // early, which the writer reports.
 bool drawFrames(Run& run, FrameWriter& writer, Progress& progress) {
@@ -238,9 +238,11 @@ bool drawFrames(Run& run, FrameWriter& writer, Progress& progress) {
                               ? std::find(run.shotFrames.begin(), run.shotFrames.end(), k) != run.shotFrames.end()
                               : k >= run.first;
         const auto start = std::chrono::steady_clock::now();
-        if (!drawNextFrame(run.capture)) break;  // cannot happen before the counted end
-        if (o.mode == CaptureMode::Bench) {
-            timeFrame(run, k, row, keep, start);
+        // Neither can end the demo before the counted end.
+        if (!(keep ? drawNextFrame(run.capture) : skipNextFrame(run.capture))) break;
+        if (!keep) ++run.skipped;
+        if (keep && o.mode == CaptureMode::Bench) {
+            timeFrame(run, k, row, start);
         } else if (keep) {
             // The encoder takes RGBA as fast as RGB, and GL hands it over faster.
             readFrame(run.capture, pixels, o.mode == CaptureMode::Video ? PixelLayout::Rgba : PixelLayout::Rgb);
@@ -298,10 +300,12 @@ int finishOutputs(Run& run, FrameWriter& writer, bool interrupted) {
 // The summary line, then what the mode reports on stdout.
 int report(Run& run, Progress& progress, const std::string& renderer, int status) {
     const CaptureOptions& o = run.o;
-    char summary[160];
-    std::snprintf(summary, sizeof summary, "%lld frames rendered, %lld %s, in %.1f s (%.1f frames per second)",
-                  static_cast<long long>(run.end), static_cast<long long>(run.kept),
-                  o.mode == CaptureMode::Bench ? "timed" : "written", progress.seconds(),
+    char summary[200];
+    std::snprintf(summary, sizeof summary,
+                  "%lld frames rendered (%lld of them without drawing), %lld %s, in %.1f s (%.1f frames per second)",
+                  static_cast<long long>(run.end), static_cast<long long>(run.skipped),
+                  static_cast<long long>(run.kept), o.mode == CaptureMode::Bench ? "timed" : "written",
+                  progress.seconds(),
                   progress.seconds() > 0 ? static_cast<double>(run.end) / progress.seconds() : 0.0);
     progress.finish(status == 0 ? summary : run.why);
     if (status != 0) return status;

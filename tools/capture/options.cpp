@@ -5,10 +5,14 @@
 #include <cstdlib>
 
 #include "scenes/schedule.h"
+#include "segments.h"
 
 const char* const captureUsage =
     "usage: tarnwick-capture [--data DIR] [--size WxH] [--fps N] [--from-row R] [--to-row R]\n"
-    "                        (--frames DIR | --video FILE | --shot ROW[,ROW...] --out DIR | --bench [--json])\n"
+    "                        [--segment K/N] (--frames DIR | --video FILE | --video-only FILE)\n"
+    "       tarnwick-capture [--data DIR] [--size WxH] [--fps N] [--from-row R] [--to-row R]\n"
+    "                        (--shot ROW[,ROW...] --out DIR | --bench [--json])\n"
+    "       tarnwick-capture [--data DIR] --join SEGMENT... --video FILE\n"
     "\n"
     "Renders the demo offline, frame by frame at a fixed rate of music time, in an\n"
     "offscreen OpenGL context: no display and no sound card needed. Frame k shows\n"
@@ -24,6 +28,16 @@ const char* const captureUsage =
     "  --frames DIR      every frame as DIR/frame_NNNNNN.png (N: the frame number)\n"
     "  --video FILE      an H.264 video with the music (AAC), encoded by ffmpeg;\n"
     "                    the size must be even both ways\n"
+    "  --video-only FILE the same video without sound: a segment to --join\n"
+    "  --segment K/N     only the K-th (1 to N) of N equal parts of the frames of\n"
+    "                    the rows chosen: frame numbers, so the N parts tile the\n"
+    "                    frames exactly (their lengths differ by one at most);\n"
+    "                    a video records which part it is in its comment tag\n"
+    "  --join SEGMENT... --video FILE\n"
+    "                    the N segments of one capture (any order) joined into FILE\n"
+    "                    without encoding the picture again, with the music of the\n"
+    "                    whole range; a segment missing, given twice, cut short or\n"
+    "                    of other settings or rows is refused\n"
     "  --shot ROWS --out DIR\n"
     "                    for each row, the first frame at or after it as DIR/row_RRR.png\n"
     "  --bench           draw every frame without writing and print the time per scene\n"
@@ -74,7 +88,7 @@ bool parseRow(const std::string& text, const std::string& option, int& row, std:
 
 bool setMode(CaptureOptions& options, CaptureMode mode, std::string& error) {
     if (options.mode != CaptureMode::None && options.mode != mode) {
-        error = "give one of --frames, --video, --shot and --bench";
+        error = "give one of --frames, --video, --video-only, --shot, --bench and --join";
         return false;
     }
     options.mode = mode;
@@ -115,6 +129,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
                 error = "--size needs WIDTHxHEIGHT, each from 16 to 8192 pixels, not \"" + v + "\"";
                 return false;
             }
+            options.settingsGiven = true;
             options.settings.width = static_cast<int>(w);
             options.settings.height = static_cast<int>(h);
         } else if (arg == "--fps") {
@@ -124,16 +139,32 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
                 error = "--fps needs a whole number of frames per second from 1 to 1000, not \"" + v + "\"";
                 return false;
             }
+            options.settingsGiven = true;
             options.settings.fps = static_cast<int>(fps);
         } else if (arg == "--from-row" || arg == "--to-row") {
             if (!value(v) || !parseRow(v, arg, arg == "--from-row" ? options.fromRow : options.toRow, error)) {
                 return false;
             }
             if (arg == "--to-row") options.toRowGiven = true;
+            options.settingsGiven = true;
         } else if (arg == "--frames") {
             if (!setMode(options, CaptureMode::Frames, error) || !value(options.framesDir)) return false;
         } else if (arg == "--video") {
-            if (!setMode(options, CaptureMode::Video, error) || !value(options.videoFile)) return false;
+            // With --join, the joined video's name.
+            if (options.mode != CaptureMode::Join && !setMode(options, CaptureMode::Video, error)) return false;
+            if (!value(options.videoFile)) return false;
+        } else if (arg == "--video-only") {
+            if (!setMode(options, CaptureMode::VideoOnly, error) || !value(options.videoFile)) return false;
+        } else if (arg == "--segment") {
+            if (!value(v) || !parseSegment(v, options.segmentK, options.segmentN, error)) return false;
+        } else if (arg == "--join") {
+            if (options.mode == CaptureMode::Video) options.mode = CaptureMode::None;
+            if (!setMode(options, CaptureMode::Join, error)) return false;
+            while (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) options.joinFiles.emplace_back(argv[++i]);
+            if (options.joinFiles.empty()) {
+                error = "--join needs the segments to join";
+                return false;
+            }
         } else if (arg == "--shot") {
             if (!setMode(options, CaptureMode::Shots, error) || !value(v)) return false;
             std::size_t begin = 0;
@@ -159,7 +190,17 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         }
     }
     if (options.mode == CaptureMode::None) {
-        error = "say what to make: --frames, --video, --shot or --bench";
+        error = "say what to make: --frames, --video, --video-only, --shot, --bench or --join";
+        return false;
+    }
+    if (options.mode == CaptureMode::Join && (options.videoFile.empty() || options.settingsGiven || options.segmentN)) {
+        error = options.videoFile.empty() ? "--join needs --video FILE, the joined video"
+                                          : "--join takes size, rate, rows and segments from the segments themselves";
+        return false;
+    }
+    if (options.segmentN && options.mode != CaptureMode::Frames && options.mode != CaptureMode::Video &&
+        options.mode != CaptureMode::VideoOnly) {
+        error = "--segment goes with --frames, --video or --video-only";
         return false;
     }
     if (options.mode == CaptureMode::Shots && options.outDir.empty()) {
@@ -176,7 +217,8 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     }
     // H.264 with 4:2:0 colour halves both sides; ffmpeg would refuse an odd
     // one only after every frame had been rendered.
-    if (options.mode == CaptureMode::Video && (options.settings.width % 2 || options.settings.height % 2)) {
+    const bool video = options.mode == CaptureMode::Video || options.mode == CaptureMode::VideoOnly;
+    if (video && (options.settings.width % 2 || options.settings.height % 2)) {
         error = "--video needs an even width and height (H.264 with 4:2:0 colour), not " +
                 std::to_string(options.settings.width) + "x" + std::to_string(options.settings.height);
         return false;

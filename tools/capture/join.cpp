@@ -100,13 +100,20 @@ bool probeSegment(const std::string& ffprobe, const std::string& file, SegmentIn
     return true;
 }
 
-// The concat demuxer's list: one absolute, quoted path a line.
-bool writeList(const std::string& path, const std::vector<std::string>& files, std::string& why) {
+// The concat demuxer's list: each file by its absolute, quoted path, with
+// its exact length in frames: the demuxer would otherwise place the next file
+// after the container's length, rounded to the millisecond, and the joins
+// would drift.
+bool writeList(const std::string& path, const std::vector<std::string>& files, const std::vector<SegmentInfo>& infos,
+               std::string& why) {
     std::ofstream list(path);
-    for (const std::string& f : files) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
         std::string quoted;
-        for (char c : std::filesystem::absolute(f).string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        list << "file '" << quoted << "'\n";
+        for (char c : std::filesystem::absolute(files[i]).string())
+            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        char duration[64];
+        std::snprintf(duration, sizeof duration, "%.9f", static_cast<double>(infos[i].frames.count()) / infos[i].fps);
+        list << "file '" << quoted << "'\nduration " << duration << "\n";
     }
     list.close();
     if (!list) why = path + ": " + std::strerror(errno);
@@ -132,8 +139,12 @@ int joinSegments(const JoinJob& job) {
         return fail(job.output + ": cannot make a temporary file beside it: " + why);
     }
     std::vector<std::string> files;
-    for (std::size_t i : order) files.push_back(job.segments[i]);
-    if (!writeList(list.ffmpegName().substr(5), files, why)) return fail(why);
+    std::vector<SegmentInfo> ordered;
+    for (std::size_t i : order) {
+        files.push_back(job.segments[i]);
+        ordered.push_back(infos[i]);
+    }
+    if (!writeList(list.ffmpegName().substr(5), files, ordered, why)) return fail(why);
     const SegmentInfo& whole = infos[0];
     const std::int64_t frames = whole.whole.count();
     const double seconds = static_cast<double>(frames) / whole.fps;

@@ -23,6 +23,32 @@ void placeMusic(const Capture& capture, std::int64_t k) {
     audio::setPosition(musicSync.stream, audio::secondsToBytes(musicSync.stream, frameSeconds(capture, k)));
 }
 
+// Whether GL can draw a picture of the settings' size: the largest viewport
+// it offers bounds it, whatever the window made.
+bool fitsGL(const CaptureSettings& settings, std::string& why) {
+    GLint dims[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
+    if (settings.width <= dims[0] && settings.height <= dims[1]) return true;
+    why = "this OpenGL cannot draw " + std::to_string(settings.width) + "x" + std::to_string(settings.height) +
+          " pixels: its largest viewport (GL_MAX_VIEWPORT_DIMS) is " + std::to_string(dims[0]) + "x" +
+          std::to_string(dims[1]);
+    return false;
+}
+
+// After a window of the settings' size could not be made: what a small one
+// says of the largest picture this GL draws, or "".
+std::string limitNote(const CaptureSettings& settings) {
+    screenWidth = 64;
+    screenHeight = 64;
+    if (!openWindow()) return "";
+    std::string why;
+    const bool fits = fitsGL(settings, why);
+    closeWindow();
+    return "; " + (fits ? "the offscreen window of " + std::to_string(settings.width) + "x" +
+                              std::to_string(settings.height) + " pixels could not be made" :
+                          why);
+}
+
 bool shown(const Capture& capture, std::int64_t k) {
     placeMusic(capture, k);
     return musicRow() <= lastDemoRow && !audio::hasEnded(musicSync.stream);
@@ -41,9 +67,14 @@ bool openCapture(const CaptureSettings& settings, Capture& capture, std::string&
     if (!openWindow()) {
         why = "no offscreen OpenGL context could be made";
         if (!platform::contextProblem().empty()) why += ": " + platform::contextProblem();
+        why += limitNote(settings);
         return false;
     }
     capture.open = true;
+    if (!fitsGL(settings, why)) {
+        closeCapture(capture);
+        return false;
+    }
     resetFrameStatistics();
     startFrameTimer();
     setFixedGLState();

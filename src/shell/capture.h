@@ -22,8 +22,10 @@ struct Capture {
 
 // Opens an offscreen window of the settings' size and runs the demo's
 // start-up from the data/ folder in the current directory. False when the
-// window or the start-up fails: `why` says which, and the loaders have named
-// each file that failed on stderr.
+// window or the start-up fails, or the size is past what the GL draws (its
+// largest viewport), checked before anything is loaded or drawn: `why` says
+// which, naming the limit, and the loaders have named each file that failed
+// on stderr.
 bool openCapture(const CaptureSettings& settings, Capture& capture, std::string& why);
 
 // The music position of frame k in seconds, and the music row it is drawn

@@ -48,7 +48,7 @@ TEST(Segments, OnlyKOfNWithOneToNIsASegment) {
 }
 
 SegmentInfo part(int k, int n, FrameRange whole = {10, 110}) {
-    return {k, n, segmentOf(whole, k, n), whole, 160, 90, 30, 1.5};
+    return {k, n, segmentOf(whole, k, n), whole, 160, 90, 30, 1, 1.5};
 }
 
 TEST(Segments, ATagReadsBackAsWrittenAndOneThatDoesNotAddUpIsRefused) {
@@ -60,6 +60,7 @@ TEST(Segments, ATagReadsBackAsWrittenAndOneThatDoesNotAddUpIsRefused) {
     EXPECT_EQ(back.whole, (FrameRange{10, 110}));
     EXPECT_EQ(back.width, 160);
     EXPECT_EQ(back.fps, 30);
+    EXPECT_EQ(back.supersample, 1);
     EXPECT_DOUBLE_EQ(back.musicStart, 1.5);
     SegmentInfo wrongFrames = part(2, 3);
     wrongFrames.frames.end += 1;
@@ -86,6 +87,8 @@ TEST(Segments, OnlyAllNPartsOfOneCaptureEachOnceAreAWhole) {
     otherSize.width = 320;
     SegmentInfo otherRate = part(2, 3);
     otherRate.fps = 60;
+    SegmentInfo otherSampling = part(2, 3);
+    otherSampling.supersample = 2;
     SegmentInfo otherMusic = part(2, 3);
     otherMusic.musicStart = 2.0;
     const std::vector<std::pair<std::vector<SegmentInfo>, std::string>> bad = {
@@ -94,6 +97,7 @@ TEST(Segments, OnlyAllNPartsOfOneCaptureEachOnceAreAWhole) {
         {{part(1, 3), otherSize, part(3, 3)}, "s1.mp4: a segment of another capture"},
         {{part(1, 3), otherRate, part(3, 3)}, "another capture"},
         {{part(1, 3), otherMusic, part(3, 3)}, "another capture"},
+        {{part(1, 3), otherSampling, part(3, 3)}, "another capture"},
         {{part(1, 3), part(2, 3, {10, 111}), part(3, 3)}, "another capture"},
         {{part(1, 2), part(2, 3), part(3, 3)}, "another capture"},
         {{}, "no segments"},

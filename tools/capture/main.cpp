@@ -22,6 +22,7 @@
 #include "output.h"
 #include "outputlock.h"
 #include "segments.h"
+#include "supersample.h"
 #include "platform/window.h"
 #include "scenes/schedule.h"
 #include "shell/capture.h"
@@ -181,7 +182,7 @@ std::string startVideoOf(Run& run) {
                  static_cast<double>(run.end - run.first) / fps};
     if (o.segmentN) {
         job.comment = segmentTag({o.segmentK, o.segmentN, {run.first, run.end}, run.whole, o.settings.width,
-                                  o.settings.height, fps, frameSeconds(run.capture, run.whole.first)});
+                                  o.settings.height, fps, o.supersample, frameSeconds(run.capture, run.whole.first)});
     }
     return startVideo(job, run.encoder, why) ? "" : "cannot start ffmpeg: " + why;
 }
@@ -243,6 +244,18 @@ FrameWriter::Job writeJob(Run& run, FrameWriter& writer, std::int64_t k, int row
     };
 }
 
+// With --supersample, `job` given the frame scaled down to the output size
+// first (on the writer thread, as the job runs).
+FrameWriter::Job supersampled(const Run& run, FrameWriter::Job job, int channels) {
+    const CaptureOptions& o = run.o;
+    if (o.supersample == 1) return job;
+    return [job, &o, channels, small = std::vector<unsigned char>()](const std::vector<unsigned char>& p,
+                                                                     std::string& w) mutable {
+        boxDownsample(p, o.settings.width, o.settings.height, channels, o.supersample, small);
+        return job(small, w);
+    };
+}
+
 // Runs frames 0 .. end - 1, drawing and timing or queuing the kept ones; the
 // others go through the scenes with drawing switched off. False when an
 // interrupt stopped it (`run.why` says where); a failed write also ends it
@@ -269,7 +282,7 @@ bool drawFrames(Run& run, FrameWriter& writer, Progress& progress) {
             // The encoder takes RGBA as fast as RGB, and GL hands it over faster.
             const bool video = o.mode == CaptureMode::Video || o.mode == CaptureMode::VideoOnly;
             readFrame(run.capture, pixels, video ? PixelLayout::Rgba : PixelLayout::Rgb);
-            if (!writer.push(pixels, writeJob(run, writer, k, row))) break;  // a write failed, or an interrupt
+            if (!writer.push(pixels, supersampled(run, writeJob(run, writer, k, row), video ? 4 : 3))) break;
             ++run.kept;
         }
         progress.update(k + 1, row);
@@ -359,7 +372,10 @@ int main(int argc, char** argv) {
     }
 
     if (const std::string failure = checkOutputs(run); !failure.empty()) return fail(failure);
-    const bool opened = openCapture(run.o.settings, run.capture, run.why);
+    CaptureSettings drawn = run.o.settings;
+    drawn.width *= run.o.supersample;
+    drawn.height *= run.o.supersample;
+    const bool opened = openCapture(drawn, run.capture, run.why);
     printLoadMessages(stderr, "tarnwick-capture");
     if (!opened) return fail(run.why);
     const std::string renderer = rendererName();

@@ -8,7 +8,7 @@
 #include "segments.h"
 
 const char* const captureUsage =
-    "usage: tarnwick-capture [--data DIR] [--size WxH] [--fps N] [--from-row R] [--to-row R]\n"
+    "usage: tarnwick-capture [--data DIR] [--size WxH] [--supersample S] [--fps N] [--from-row R] [--to-row R]\n"
     "                        [--segment K/N] (--frames DIR | --video FILE | --video-only FILE)\n"
     "       tarnwick-capture [--data DIR] [--size WxH] [--fps N] [--from-row R] [--to-row R]\n"
     "                        (--shot ROW[,ROW...] --out DIR | --bench [--json])\n"
@@ -23,6 +23,8 @@ const char* const captureUsage =
     "                    and data/ beside the program, as for tarnwick)\n"
     "  --size WxH        picture size (default 1280x720)\n"
     "  --fps N           frames per second of music time, 1 to 1000 (default 60)\n"
+    "  --supersample S   antialiasing: each frame drawn at S times the size (2 to 4)\n"
+    "                    and each S x S block averaged into one pixel\n"
     "  --from-row R      write (or time) only frames from music row R on (default 0)\n"
     "  --to-row R        ... up to and including row R (default 753, the last row drawn)\n"
     "  --frames DIR      every frame as DIR/frame_NNNNNN.png (N: the frame number)\n"
@@ -132,6 +134,15 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             options.settingsGiven = true;
             options.settings.width = static_cast<int>(w);
             options.settings.height = static_cast<int>(h);
+        } else if (arg == "--supersample") {
+            long factor = 0;
+            if (!value(v)) return false;
+            if (!parseInt(v, 1, 4, factor)) {
+                error = "--supersample needs a factor from 1 to 4, not \"" + v + "\"";
+                return false;
+            }
+            options.settingsGiven = true;
+            options.supersample = static_cast<int>(factor);
         } else if (arg == "--fps") {
             long fps = 0;
             if (!value(v)) return false;

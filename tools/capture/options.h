@@ -18,6 +18,7 @@ struct CaptureOptions {
     std::string framesDir;             // --frames
     std::string videoFile;             // --video, --video-only, or --join's output
     int segmentK = 0, segmentN = 0;    // --segment K/N; N = 0: the whole range
+    int supersample = 1;               // --supersample S: drawn at S times the size
     std::vector<std::string> joinFiles;  // --join
     bool settingsGiven = false;        // --size, --fps or a row was given
     std::vector<int> shotRows;         // --shot, as given

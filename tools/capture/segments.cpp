@@ -10,8 +10,9 @@ bool digitsOnly(const std::string& s) { return !s.empty() && s.find_first_not_of
 
 std::string settingsOf(const SegmentInfo& s) {
     char text[160];
-    std::snprintf(text, sizeof text, "%dx%d at %d fps, frames %" PRId64 " to %" PRId64 " in %d segments", s.width,
-                  s.height, s.fps, s.whole.first, s.whole.end - 1, s.n);
+    std::snprintf(text, sizeof text,
+                  "%dx%d supersampled %d at %d fps, frames %" PRId64 " to %" PRId64 " in %d segments", s.width,
+                  s.height, s.supersample, s.fps, s.whole.first, s.whole.end - 1, s.n);
     return text;
 }
 
@@ -41,17 +42,19 @@ std::string segmentTag(const SegmentInfo& s) {
     char text[256];
     std::snprintf(text, sizeof text,
                   "tarnwick-capture segment %d/%d frames %" PRId64 "-%" PRId64 " of %" PRId64 "-%" PRId64
-                  " size %dx%d fps %d music %.6f",
-                  s.k, s.n, s.frames.first, s.frames.end, s.whole.first, s.whole.end, s.width, s.height, s.fps,
-                  s.musicStart);
+                  " size %dx%d supersample %d fps %d music %.6f",
+                  s.k, s.n, s.frames.first, s.frames.end, s.whole.first, s.whole.end, s.width, s.height,
+                  s.supersample, s.fps, s.musicStart);
     return text;
 }
 
 bool parseSegmentTag(const std::string& text, SegmentInfo& s) {
     long long a = 0, b = 0, c = 0, d = 0;
     int used = 0;
-    if (std::sscanf(text.c_str(), "tarnwick-capture segment %d/%d frames %lld-%lld of %lld-%lld size %dx%d fps %d music %lf%n",
-                    &s.k, &s.n, &a, &b, &c, &d, &s.width, &s.height, &s.fps, &s.musicStart, &used) != 10 ||
+    if (std::sscanf(text.c_str(), "tarnwick-capture segment %d/%d frames %lld-%lld of %lld-%lld size %dx%d supersample %d fps %d "
+                    "music %lf%n",
+                    &s.k, &s.n, &a, &b, &c, &d, &s.width, &s.height, &s.supersample, &s.fps, &s.musicStart,
+                    &used) != 11 ||
         used != static_cast<int>(text.size())) {
         return false;
     }
@@ -59,7 +62,7 @@ bool parseSegmentTag(const std::string& text, SegmentInfo& s) {
     s.whole = {c, d};
     // The numbers must describe a segment as segmentOf cuts it.
     return s.n >= 1 && s.k >= 1 && s.k <= s.n && s.whole.count() > 0 && s.frames == segmentOf(s.whole, s.k, s.n) &&
-           s.width > 0 && s.height > 0 && s.fps > 0;
+           s.width > 0 && s.height > 0 && s.fps > 0 && s.supersample >= 1;
 }
 
 bool checkSegments(const std::vector<std::string>& files, const std::vector<SegmentInfo>& infos,
@@ -73,7 +76,7 @@ bool checkSegments(const std::vector<std::string>& files, const std::vector<Segm
     for (std::size_t i = 0; i < infos.size(); ++i) {
         const SegmentInfo& s = infos[i];
         if (s.n != first.n || !(s.whole == first.whole) || s.width != first.width || s.height != first.height ||
-            s.fps != first.fps || s.musicStart != first.musicStart) {
+            s.fps != first.fps || s.supersample != first.supersample || s.musicStart != first.musicStart) {
             why = files[i] + ": a segment of another capture (" + settingsOf(s) + ") than " + files[0] + " (" +
                   settingsOf(first) + ")";
             return false;

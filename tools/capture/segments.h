@@ -35,6 +35,7 @@ struct SegmentInfo {
     FrameRange frames;  // this segment's frames
     FrameRange whole;   // the frames of all N together
     int width = 0, height = 0, fps = 0;
+    int supersample = 1;
     double musicStart = 0;  // music position of the whole's first frame, seconds
 };
 

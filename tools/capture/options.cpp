@@ -97,109 +97,46 @@ bool setMode(CaptureOptions& options, CaptureMode mode, std::string& error) {
     return true;
 }
 
-}  // namespace
-
-bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                error = arg + " needs a value";
-                return false;
-            }
-            out = argv[++i];
-            // An empty --data would silently mean the search, an empty
-            // output name no file at all.
-            if (out.empty()) {
-                error = arg + " needs a value, not an empty one";
-                return false;
-            }
-            return true;
-        };
-        std::string v;
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            return true;
-        } else if (arg == "--data") {
-            if (!value(options.dataDir)) return false;
-        } else if (arg == "--size") {
-            if (!value(v)) return false;
-            const std::size_t x = v.find('x');
-            long w = 0, h = 0;
-            if (x == std::string::npos || !parseInt(v.substr(0, x), 16, 8192, w) ||
-                !parseInt(v.substr(x + 1), 16, 8192, h)) {
-                error = "--size needs WIDTHxHEIGHT, each from 16 to 8192 pixels, not \"" + v + "\"";
-                return false;
-            }
-            options.settingsGiven = true;
-            options.settings.width = static_cast<int>(w);
-            options.settings.height = static_cast<int>(h);
-        } else if (arg == "--supersample") {
-            long factor = 0;
-            if (!value(v)) return false;
-            if (!parseInt(v, 1, 4, factor)) {
-                error = "--supersample needs a factor from 1 to 4, not \"" + v + "\"";
-                return false;
-            }
-            options.settingsGiven = true;
-            options.supersample = static_cast<int>(factor);
-        } else if (arg == "--fps") {
-            long fps = 0;
-            if (!value(v)) return false;
-            if (!parseInt(v, 1, 1000, fps)) {
-                error = "--fps needs a whole number of frames per second from 1 to 1000, not \"" + v + "\"";
-                return false;
-            }
-            options.settingsGiven = true;
-            options.settings.fps = static_cast<int>(fps);
-        } else if (arg == "--from-row" || arg == "--to-row") {
-            if (!value(v) || !parseRow(v, arg, arg == "--from-row" ? options.fromRow : options.toRow, error)) {
-                return false;
-            }
-            if (arg == "--to-row") options.toRowGiven = true;
-            options.settingsGiven = true;
-        } else if (arg == "--frames") {
-            if (!setMode(options, CaptureMode::Frames, error) || !value(options.framesDir)) return false;
-        } else if (arg == "--video") {
-            // With --join, the joined video's name.
-            if (options.mode != CaptureMode::Join && !setMode(options, CaptureMode::Video, error)) return false;
-            if (!value(options.videoFile)) return false;
-        } else if (arg == "--video-only") {
-            if (!setMode(options, CaptureMode::VideoOnly, error) || !value(options.videoFile)) return false;
-        } else if (arg == "--segment") {
-            if (!value(v) || !parseSegment(v, options.segmentK, options.segmentN, error)) return false;
-        } else if (arg == "--join") {
-            if (options.mode == CaptureMode::Video) options.mode = CaptureMode::None;
-            if (!setMode(options, CaptureMode::Join, error)) return false;
-            while (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) options.joinFiles.emplace_back(argv[++i]);
-            if (options.joinFiles.empty()) {
-                error = "--join needs the segments to join";
-                return false;
-            }
-        } else if (arg == "--shot") {
-            if (!setMode(options, CaptureMode::Shots, error) || !value(v)) return false;
-            std::size_t begin = 0;
-            for (;;) {
-                const std::size_t comma = v.find(',', begin);
-                const std::string item = v.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
-                int row = 0;
-                if (!parseRow(item, "--shot", row, error)) return false;
-                options.shotRows.push_back(row);
-                options.shotText.push_back(item);
-                if (comma == std::string::npos) break;
-                begin = comma + 1;
-            }
-        } else if (arg == "--out") {
-            if (!value(options.outDir)) return false;
-        } else if (arg == "--bench") {
-            if (!setMode(options, CaptureMode::Bench, error)) return false;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else {
-            error = "unknown option \"" + arg + "\"";
-            return false;
-        }
+bool parseSize(const std::string& v, CaptureOptions& options, std::string& error) {
+    const std::size_t x = v.find('x');
+    long w = 0, h = 0;
+    if (x == std::string::npos || !parseInt(v.substr(0, x), 16, 8192, w) || !parseInt(v.substr(x + 1), 16, 8192, h)) {
+        error = "--size needs WIDTHxHEIGHT, each from 16 to 8192 pixels, not \"" + v + "\"";
+        return false;
     }
+    options.settingsGiven = true;
+    options.settings.width = static_cast<int>(w);
+    options.settings.height = static_cast<int>(h);
+    return true;
+}
+
+// ROW[,ROW...], each kept as written too (for the file names).
+bool parseShots(const std::string& v, CaptureOptions& options, std::string& error) {
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t comma = v.find(',', begin);
+        const std::string item = v.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
+        int row = 0;
+        if (!parseRow(item, "--shot", row, error)) return false;
+        options.shotRows.push_back(row);
+        options.shotText.push_back(item);
+        if (comma == std::string::npos) return true;
+        begin = comma + 1;
+    }
+}
+
+// --join SEGMENT...: the arguments after argv[i] up to the next option; a
+// --video given before it names the joined video.
+bool parseJoin(int argc, char** argv, int& i, CaptureOptions& options, std::string& error) {
+    if (options.mode == CaptureMode::Video) options.mode = CaptureMode::None;
+    if (!setMode(options, CaptureMode::Join, error)) return false;
+    while (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) options.joinFiles.emplace_back(argv[++i]);
+    if (options.joinFiles.empty()) error = "--join needs the segments to join";
+    return !options.joinFiles.empty();
+}
+
+// The options given together make sense: one mode, and what goes with it.
+bool checkCombination(CaptureOptions& options, std::string& error) {
     if (options.mode == CaptureMode::None) {
         error = "say what to make: --frames, --video, --video-only, --shot, --bench or --join";
         return false;
@@ -239,4 +176,85 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            out = argv[++i];
+            // An empty --data would silently mean the search, an empty
+            // output name no file at all.
+            if (out.empty()) {
+                error = arg + " needs a value, not an empty one";
+                return false;
+            }
+            return true;
+        };
+        std::string v;
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return true;
+        } else if (arg == "--data") {
+            if (!value(options.dataDir)) return false;
+        } else if (arg == "--size") {
+            if (!value(v)) return false;
+            if (!parseSize(v, options, error)) return false;
+        } else if (arg == "--supersample") {
+            long factor = 0;
+            if (!value(v)) return false;
+            if (!parseInt(v, 1, 4, factor)) {
+                error = "--supersample needs a factor from 1 to 4, not \"" + v + "\"";
+                return false;
+            }
+            options.settingsGiven = true;
+            options.supersample = static_cast<int>(factor);
+        } else if (arg == "--fps") {
+            long fps = 0;
+            if (!value(v)) return false;
+            if (!parseInt(v, 1, 1000, fps)) {
+                error = "--fps needs a whole number of frames per second from 1 to 1000, not \"" + v + "\"";
+                return false;
+            }
+            options.settingsGiven = true;
+            options.settings.fps = static_cast<int>(fps);
+        } else if (arg == "--from-row" || arg == "--to-row") {
+            if (!value(v) || !parseRow(v, arg, arg == "--from-row" ? options.fromRow : options.toRow, error)) {
+                return false;
+            }
+            if (arg == "--to-row") options.toRowGiven = true;
+            options.settingsGiven = true;
+        } else if (arg == "--frames") {
+            if (!setMode(options, CaptureMode::Frames, error) || !value(options.framesDir)) return false;
+        } else if (arg == "--video") {
+            // With --join, the joined video's name.
+            if (options.mode != CaptureMode::Join && !setMode(options, CaptureMode::Video, error)) return false;
+            if (!value(options.videoFile)) return false;
+        } else if (arg == "--video-only") {
+            if (!setMode(options, CaptureMode::VideoOnly, error) || !value(options.videoFile)) return false;
+        } else if (arg == "--segment") {
+            if (!value(v) || !parseSegment(v, options.segmentK, options.segmentN, error)) return false;
+        } else if (arg == "--join") {
+            if (!parseJoin(argc, argv, i, options, error)) return false;
+        } else if (arg == "--shot") {
+            if (!setMode(options, CaptureMode::Shots, error) || !value(v)) return false;
+            if (!parseShots(v, options, error)) return false;
+        } else if (arg == "--out") {
+            if (!value(options.outDir)) return false;
+        } else if (arg == "--bench") {
+            if (!setMode(options, CaptureMode::Bench, error)) return false;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else {
+            error = "unknown option \"" + arg + "\"";
+            return false;
+        }
+    }
+    return checkCombination(options, error);
 }

@@ -144,6 +144,7 @@ int joinSegments(const JoinJob& job) {
         files.push_back(job.segments[i]);
         ordered.push_back(infos[i]);
     }
+    // The list's own path, without the "file:" that ffmpeg is given.
     if (!writeList(list.ffmpegName().substr(5), files, ordered, why)) return fail(why);
     const SegmentInfo& whole = infos[0];
     const std::int64_t frames = whole.whole.count();

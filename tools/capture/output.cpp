@@ -102,6 +102,12 @@ bool startVideo(const VideoJob& job, VideoEncoder& encoder, std::string& why) {
         // comes out closer to the frames (SSIM and PSNR) in a larger file.
         "-c:v", "libx264", "-preset", "superfast", "-crf", "19", "-pix_fmt", "yuv420p",
         "-colorspace", "smpte170m", "-color_primaries", "smpte170m", "-color_trc", "smpte170m", "-color_range", "tv"});
+    // Past 1920 x 1080, x264's frame threads each hold frames of their own:
+    // at 3840 x 2160 ffmpeg peaked at 724 MB with them and 468 MB with the
+    // threads sharing each frame in slices, in about the same time.
+    if (static_cast<long>(job.width) * job.height > 1920L * 1080) {
+        args.insert(args.end(), {"-x264-params", "sliced-threads=1"});
+    }
     if (!job.music.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
     if (!job.comment.empty()) args.insert(args.end(), {"-metadata", "comment=" + job.comment});
     args.insert(args.end(), {"-movflags", "+faststart", job.output});

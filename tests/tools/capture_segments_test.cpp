@@ -163,6 +163,27 @@ TEST_F(CaptureSegments, AJoinRefusesSegmentsThatAreNotOneWholeAndWritesNothing) 
     }
 }
 
+// A worker whose encoder dies half-way leaves nothing named like a segment,
+// and the join then says which one is missing.
+TEST_F(CaptureSegments, AFailedWorkerLeavesNoSegmentThatLooksComplete) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "no ffmpeg";
+    TempDir bin;
+    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nhead -c 100000 >/dev/null\nexit 1\n");
+    fs::permissions(bin.file("ffmpeg"), fs::perms::owner_all);
+    TempDir segments;
+    std::vector<std::string> argv = {testsupport::binaryDir() + "/tools/capture/tarnwick-capture", "--size", "160x90",
+                                     "--fps", "30", "--segment", "2/2", "--video-only", segments.file("part2.mp4")};
+    RunResult failed = testsupport::runProgram(argv, data->path(), {"PATH=" + bin.path() + ":/usr/bin:/bin"}, 300);
+    EXPECT_EQ(failed.exitCode, 1) << failed.err;
+    EXPECT_NE(failed.err.find("part2.mp4 is not written"), std::string::npos) << failed.err;
+    EXPECT_TRUE(fs::is_empty(segments.path())) << fs::directory_iterator(segments.path())->path();
+    RunResult first = run({"--segment", "1/2", "--video-only", segments.file("part1.mp4")});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    RunResult join = capture({"--join", segments.file("part1.mp4"), "--video", out.file("demo.mp4")}, data->path());
+    EXPECT_EQ(join.exitCode, 1);
+    EXPECT_NE(join.err.find("segments missing: 2/2"), std::string::npos) << join.err;
+}
+
 TEST_F(CaptureSegments, SegmentOptionsOutOfPlaceAreUsageErrorsAndAnEmptySegmentAFailure) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--segment", "1/2", "--shot", "30", "--out", "x"},

@@ -12,7 +12,7 @@ PACKAGES = g++ cmake pkg-config make python3 \
   lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev \
   libfreetype-dev fonts-terminus-otb \
   xvfb xdotool xfonts-base libx11-dev \
-  help2man desktop-file-utils dpkg-dev
+  help2man desktop-file-utils dpkg-dev parallel
 # What building and checking the Debian package on a fresh root needs besides.
 PACKAGE_TEST_PACKAGES = lintian debootstrap
 # What building and testing the web page needs (Node.js and npm from Debian

@@ -13,6 +13,8 @@
 #include "shell/startup.h"
 #include "shell/window.h"
 
+void (*switchDrawing)(bool on) = nullptr;
+
 namespace {
 
 // The most frames submitted to GL and not yet finished.
@@ -20,6 +22,32 @@ constexpr std::int64_t framesInFlight = 2;
 
 void placeMusic(const Capture& capture, std::int64_t k) {
     audio::setPosition(musicSync.stream, audio::secondsToBytes(musicSync.stream, frameSeconds(capture, k)));
+}
+
+// Whether GL can draw a picture of the settings' size: the largest viewport
+// it offers bounds it, whatever the window made.
+bool fitsGL(const CaptureSettings& settings, std::string& why) {
+    GLint dims[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
+    if (settings.width <= dims[0] && settings.height <= dims[1]) return true;
+    why = "this OpenGL cannot draw " + std::to_string(settings.width) + "x" + std::to_string(settings.height) +
+          " pixels: its largest viewport (GL_MAX_VIEWPORT_DIMS) is " + std::to_string(dims[0]) + "x" +
+          std::to_string(dims[1]);
+    return false;
+}
+
+// After a window of the settings' size could not be made: what a small one
+// says of the largest picture this GL draws, or "".
+std::string limitNote(const CaptureSettings& settings) {
+    screenWidth = 64;
+    screenHeight = 64;
+    std::string why;
+    if (!openWindow(why)) return "";
+    const bool fits = fitsGL(settings, why);
+    closeWindow();
+    return "; " + (fits ? "the offscreen window of " + std::to_string(settings.width) + "x" +
+                              std::to_string(settings.height) + " pixels could not be made" :
+                          why);
 }
 
 bool shown(const Capture& capture, std::int64_t k) {
@@ -39,10 +67,14 @@ bool openCapture(const CaptureSettings& settings, Capture& capture, std::string&
     screenWidth = settings.width;
     screenHeight = settings.height;
     if (!openWindow(why)) {
-        why = "no offscreen OpenGL context could be made: " + why;
+        why = "no offscreen OpenGL context could be made: " + why + limitNote(settings);
         return false;
     }
     capture.open = true;
+    if (!fitsGL(settings, why)) {
+        closeCapture(capture);
+        return false;
+    }
     startFrameTimer();
     setFixedGLState();
     if (demoStartup() || loadFailed) {
@@ -100,6 +132,16 @@ bool drawNextFrame(Capture& capture) {
     // in the GL implementation without limit (gigabytes before a late shot).
     glFlush();
     if (capture.nextFrame % framesInFlight == 0) glFinish();
+    return more;
+}
+
+bool skipNextFrame(Capture& capture) {
+    if (!switchDrawing) return drawNextFrame(capture);
+    placeMusic(capture, capture.nextFrame);
+    ++capture.nextFrame;
+    switchDrawing(false);
+    const bool more = renderFrameWithDelta(1000.0 / capture.settings.fps);
+    switchDrawing(true);
     return more;
 }
 

@@ -21,9 +21,11 @@ struct Capture {
 };
 
 // Begins a new run (beginRun), opens an offscreen window of the settings'
-// size and runs the demo's start-up from the chosen data folder. False when the
-// window or the start-up fails: `why` says which, and the loaders have named
-// each file that failed on stderr.
+// size and runs the demo's start-up from the chosen data folder. False when
+// the window or the start-up fails, or the size is past what the GL draws (its
+// largest viewport), checked before anything is loaded or drawn: `why` says
+// which, naming the limit, and the loaders have named each file that failed
+// on stderr.
 bool openCapture(const CaptureSettings& settings, Capture& capture, std::string& why);
 
 // The music position of frame k in seconds, and the music row it is drawn
@@ -42,6 +44,20 @@ std::int64_t firstFrameAtRow(const Capture& capture, std::int64_t count, int row
 // demo ended on it (that frame is not one to keep). At most two frames are
 // ever waiting in GL to be drawn, whether or not they are read back.
 bool drawNextFrame(Capture& capture);
+
+// Runs frame `nextFrame` through the scenes' code with drawing switched off
+// and moves on: the scenes' state, the GL state and the clocks come out as
+// drawNextFrame leaves them, the picture in the back buffer is left as it was.
+// The scenes' state never depends on what GL draws: the one thing they read
+// back from GL is the current matrices (the closing wheels, to choose how a
+// quad is sent), and matrix calls still go to GL. False when the demo ended on
+// that frame. Where the program cannot switch drawing off, the frame is drawn.
+bool skipNextFrame(Capture& capture);
+
+// Switches the GL calls that only put pixels into the frame off (false) and
+// on again; set before main runs by a program linked with the capture's
+// drawing switch, null in any other.
+extern void (*switchDrawing)(bool on);
 
 // The back buffer as RGB bytes (or RGBA, which most GL implementations hand
 // over faster), rows from the bottom up as GL gives them; `pixels` is resized

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <lodepng.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,7 @@ std::array<int, 3> Frame::at(int x, int y) const {
 }
 
 std::map<int, Frame> captureRows(const std::vector<int>& rows, const CaptureSettings& settings,
-                                 const std::string& dataDir) {
+                                 const std::string& dataDir, bool fastForward) {
     std::map<int, Frame> frames;
     auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dataDir.empty() ? sourceDir() : dataDir);
@@ -33,7 +34,8 @@ std::map<int, Frame> captureRows(const std::vector<int>& rows, const CaptureSett
     std::vector<int> wanted = rows;
     for (std::int64_t k = 0; k < count && !wanted.empty(); ++k) {
         const int row = frameRow(capture, k);
-        if (!drawNextFrame(capture)) break;
+        const bool kept = std::any_of(wanted.begin(), wanted.end(), [row](int w) { return row >= w; });
+        if (!(kept || !fastForward ? drawNextFrame(capture) : skipNextFrame(capture))) break;
         for (auto it = wanted.begin(); it != wanted.end();) {
             if (row < *it) {
                 ++it;

@@ -23,8 +23,10 @@ struct Frame {
 // Renders the demo in `dataDir` (the folder holding data/) from frame 0,
 // as a run of its own (every run starts afresh), and keeps the first frame at or after
 // each of `rows`. A row that is never drawn is missing from the result.
+// With `fastForward`, only the kept frames are drawn: the others are run
+// through the scenes with drawing switched off.
 std::map<int, Frame> captureRows(const std::vector<int>& rows, const CaptureSettings& settings = {320, 180, 30},
-                                 const std::string& dataDir = "");
+                                 const std::string& dataDir = "", bool fastForward = false);
 
 // The window pixel (x from the left, y from the bottom) of an eye-space point
 // under the demo's projection at that size.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench.h"
+#include "join.h"
 #include "common/datafolder.h"
 #include "common/exitstatus.h"
 #include "common/loadstatus.h"
@@ -20,6 +21,8 @@
 #include "options.h"
 #include "output.h"
 #include "outputlock.h"
+#include "segments.h"
+#include "supersample.h"
 #include "platform/window.h"
 #include "scenes/schedule.h"
 #include "shell/capture.h"
@@ -81,7 +84,8 @@ struct Run {
     std::string ffmpeg;  // for --video
     Capture capture;
     ShownFrames shown;
-    std::int64_t first = 0, end = 0;     // frames first .. end - 1 are kept; 0 .. end - 1 drawn
+    std::int64_t first = 0, end = 0;     // frames first .. end - 1 are kept; 0 .. end - 1 run
+    FrameRange whole;                    // with --segment, the frames of all the segments
     std::vector<std::int64_t> shotFrames;  // for --shot, one per row
     VideoEncoder encoder;
     VideoPart videoPart;  // the video's temporary file, renamed onto its name when whole
@@ -90,7 +94,8 @@ struct Run {
     std::vector<SceneTimes> times = std::vector<SceneTimes>(scheduleRangeCount);
     std::vector<double> yardstick;
     double timedMs = 0;
-    std::int64_t kept = 0;  // frames written or timed
+    std::int64_t kept = 0;     // frames written or timed
+    std::int64_t skipped = 0;  // frames run through without drawing
     std::string why;        // why the run failed
 };
 
@@ -104,7 +109,7 @@ std::string checkOutputs(Run& run) {
         if (!prepareFolder(o.framesDir, why)) return o.framesDir + ": cannot write frames there: " + why;
     } else if (o.mode == CaptureMode::Shots) {
         if (!prepareFolder(o.outDir, why)) return o.outDir + ": cannot write shots there: " + why;
-    } else if (o.mode == CaptureMode::Video) {
+    } else if (o.mode == CaptureMode::Video || o.mode == CaptureMode::VideoOnly) {
         run.ffmpeg = findOnPath("ffmpeg");
         if (run.ffmpeg.empty()) {
             return "--video needs ffmpeg, and there is none on PATH (install the ffmpeg package, or write "
@@ -113,13 +118,27 @@ std::string checkOutputs(Run& run) {
         if (!checkVideoTarget(o.videoFile, why)) return o.videoFile + ": " + why;
     }
     if (o.mode != CaptureMode::Bench) {
-        const std::string& output = o.mode == CaptureMode::Video    ? o.videoFile
-                                    : o.mode == CaptureMode::Frames ? o.framesDir
-                                                                    : o.outDir;
-        if (!claimOutput(output, o.mode == CaptureMode::Video, o.mode == CaptureMode::Frames, run.lock, why)) {
+        const bool video = o.mode == CaptureMode::Video || o.mode == CaptureMode::VideoOnly;
+        const std::string& output = video ? o.videoFile : o.mode == CaptureMode::Frames ? o.framesDir : o.outDir;
+        if (!claimOutput(output, video, o.mode == CaptureMode::Frames, run.lock, why)) {
             return why;
         }
     }
+    return "";
+}
+
+// --segment: only the K-th of N parts of the frames chosen is kept.
+std::string planSegment(Run& run) {
+    const CaptureOptions& o = run.o;
+    run.whole = {run.first, run.end};
+    const FrameRange part = segmentOf(run.whole, o.segmentK, o.segmentN);
+    if (part.count() == 0) {
+        return "segment " + std::to_string(o.segmentK) + "/" + std::to_string(o.segmentN) + " holds no frame: rows " +
+               std::to_string(o.fromRow) + " to " + std::to_string(o.toRow) + " have only " +
+               std::to_string(run.whole.count()) + " frames";
+    }
+    run.first = part.first;
+    run.end = part.end;
     return "";
 }
 
@@ -144,7 +163,7 @@ std::string planFrames(Run& run) {
         std::fprintf(stderr, "tarnwick-capture: the music ends the demo after row %d, before row %d\n", lastRow,
                      lastDemoRow);
     }
-    return "";
+    return o.segmentN ? planSegment(run) : "";
 }
 
 std::string startVideoOf(Run& run) {
@@ -154,25 +173,28 @@ std::string startVideoOf(Run& run) {
     if (!run.videoPart.create(o.videoFile, why)) return o.videoFile + ": cannot make a temporary file beside it: " + why;
     VideoJob job{run.ffmpeg,
                  run.videoPart.ffmpegName(),
-                 "file:" + dataFile(musicPath),
+                 o.mode == CaptureMode::Video ? "file:" + dataFile(musicPath) : "",
+                 "",
                  o.settings.width,
                  o.settings.height,
                  fps,
                  frameSeconds(run.capture, run.first),
                  static_cast<double>(run.end - run.first) / fps};
+    if (o.segmentN) {
+        job.comment = segmentTag({o.segmentK, o.segmentN, {run.first, run.end}, run.whole, o.settings.width,
+                                  o.settings.height, fps, o.supersample, frameSeconds(run.capture, run.whole.first)});
+    }
     return startVideo(job, run.encoder, why) ? "" : "cannot start ffmpeg: " + why;
 }
 
-// --bench: the time of frame k, just drawn since `start`, when it is kept,
-// and now and then a yardstick frame.
-void timeFrame(Run& run, std::int64_t k, int row, bool keep, std::chrono::steady_clock::time_point start) {
+// --bench: the time of frame k, just drawn since `start`, and now and then a
+// yardstick frame.
+void timeFrame(Run& run, std::int64_t k, int row, std::chrono::steady_clock::time_point start) {
     glFinish();
-    if (keep) {
-        const double ms = msBetween(start, std::chrono::steady_clock::now());
-        run.times[static_cast<std::size_t>(scheduleRangeOf(row))].ms.push_back(ms);
-        run.timedMs += ms;
-        ++run.kept;
-    }
+    const double ms = msBetween(start, std::chrono::steady_clock::now());
+    run.times[static_cast<std::size_t>(scheduleRangeOf(row))].ms.push_back(ms);
+    run.timedMs += ms;
+    ++run.kept;
     // Spread over the run, so that the yardstick meets the same load from
     // elsewhere on the machine as the scenes do.
     if (k % yardstickEvery == yardstickEvery / 2) {
@@ -187,7 +209,7 @@ void timeFrame(Run& run, std::int64_t k, int row, bool keep, std::chrono::steady
 // shots of the rows it shows.
 FrameWriter::Job writeJob(Run& run, FrameWriter& writer, std::int64_t k, int row) {
     const CaptureOptions& o = run.o;
-    if (o.mode == CaptureMode::Video) {
+    if (o.mode == CaptureMode::Video || o.mode == CaptureMode::VideoOnly) {
         return [&encoder = run.encoder, &writer](const std::vector<unsigned char>& p, std::string& w) {
             return writeVideoFrame(encoder, p, [&writer] { return writer.stopping(); }, w);
         };
@@ -222,7 +244,20 @@ FrameWriter::Job writeJob(Run& run, FrameWriter& writer, std::int64_t k, int row
     };
 }
 
-// Draws frames 0 .. end - 1, timing or queuing the kept ones. False when an
+// With --supersample, `job` given the frame scaled down to the output size
+// first (on the writer thread, as the job runs).
+FrameWriter::Job supersampled(const Run& run, FrameWriter::Job job, int channels) {
+    const CaptureOptions& o = run.o;
+    if (o.supersample == 1) return job;
+    return [job, &o, channels, small = std::vector<unsigned char>()](const std::vector<unsigned char>& p,
+                                                                     std::string& w) mutable {
+        boxDownsample(p, o.settings.width, o.settings.height, channels, o.supersample, small);
+        return job(small, w);
+    };
+}
+
+// Runs frames 0 .. end - 1, drawing and timing or queuing the kept ones; the
+// others go through the scenes with drawing switched off. False when an
 // interrupt stopped it (`run.why` says where); a failed write also ends it
 // early, which the writer reports.
 bool drawFrames(Run& run, FrameWriter& writer, Progress& progress) {
@@ -238,13 +273,16 @@ bool drawFrames(Run& run, FrameWriter& writer, Progress& progress) {
                               ? std::find(run.shotFrames.begin(), run.shotFrames.end(), k) != run.shotFrames.end()
                               : k >= run.first;
         const auto start = std::chrono::steady_clock::now();
-        if (!drawNextFrame(run.capture)) break;  // cannot happen before the counted end
-        if (o.mode == CaptureMode::Bench) {
-            timeFrame(run, k, row, keep, start);
+        // Neither can end the demo before the counted end.
+        if (!(keep ? drawNextFrame(run.capture) : skipNextFrame(run.capture))) break;
+        if (!keep) ++run.skipped;
+        if (keep && o.mode == CaptureMode::Bench) {
+            timeFrame(run, k, row, start);
         } else if (keep) {
             // The encoder takes RGBA as fast as RGB, and GL hands it over faster.
-            readFrame(run.capture, pixels, o.mode == CaptureMode::Video ? PixelLayout::Rgba : PixelLayout::Rgb);
-            if (!writer.push(pixels, writeJob(run, writer, k, row))) break;  // a write failed, or an interrupt
+            const bool video = o.mode == CaptureMode::Video || o.mode == CaptureMode::VideoOnly;
+            readFrame(run.capture, pixels, video ? PixelLayout::Rgba : PixelLayout::Rgb);
+            if (!writer.push(pixels, supersampled(run, writeJob(run, writer, k, row), video ? 4 : 3))) break;
             ++run.kept;
         }
         progress.update(k + 1, row);
@@ -258,18 +296,19 @@ bool drawFrames(Run& run, FrameWriter& writer, Progress& progress) {
 // message says how many there are.
 int finishOutputs(Run& run, FrameWriter& writer, bool interrupted) {
     const CaptureOptions& o = run.o;
+    const bool video = o.mode == CaptureMode::Video || o.mode == CaptureMode::VideoOnly;
     int status = 0;
     // A failed write or an interrupt ends the loop early; either way the
     // frames queued by then are written or given up before anything is said.
     if (!interrupted && !writer.finish()) {
         run.why = writer.failure() == "stopped" ? "interrupted at frame " + std::to_string(run.capture.nextFrame)
-                  : o.mode == CaptureMode::Video ? o.videoFile + ": " + writer.failure()
+                  : video ? o.videoFile + ": " + writer.failure()
                                                   : writer.failure();
         status = 1;
     } else if (interrupted || platform::interruptRequested()) {
         if (!interrupted) run.why = "interrupted at frame " + std::to_string(run.capture.nextFrame);
         status = 1;
-    } else if (o.mode == CaptureMode::Video) {
+    } else if (video) {
         std::string videoWhy;
         if (!finishVideo(run.encoder, platform::interruptRequested, videoWhy)) {
             run.why = videoWhy == "stopped" ? "interrupted while ffmpeg finished the video"
@@ -283,7 +322,7 @@ int finishOutputs(Run& run, FrameWriter& writer, bool interrupted) {
     if (status == 0) return 0;
     writer.cancel();
     writer.finish();
-    if (o.mode == CaptureMode::Video) {
+    if (video) {
         abortVideo(run.encoder);
         run.videoPart.discard();
         run.why += "; " + o.videoFile + (run.videoPart.targetExisted() ? " is left as it was" : " is not written");
@@ -298,15 +337,17 @@ int finishOutputs(Run& run, FrameWriter& writer, bool interrupted) {
 // The summary line, then what the mode reports on stdout.
 int report(Run& run, Progress& progress, const std::string& renderer, int status) {
     const CaptureOptions& o = run.o;
-    char summary[160];
-    std::snprintf(summary, sizeof summary, "%lld frames rendered, %lld %s, in %.1f s (%.1f frames per second)",
-                  static_cast<long long>(run.end), static_cast<long long>(run.kept),
-                  o.mode == CaptureMode::Bench ? "timed" : "written", progress.seconds(),
+    char summary[200];
+    std::snprintf(summary, sizeof summary,
+                  "%lld frames rendered (%lld of them without drawing), %lld %s, in %.1f s (%.1f frames per second)",
+                  static_cast<long long>(run.end), static_cast<long long>(run.skipped),
+                  static_cast<long long>(run.kept), o.mode == CaptureMode::Bench ? "timed" : "written",
+                  progress.seconds(),
                   progress.seconds() > 0 ? static_cast<double>(run.end) / progress.seconds() : 0.0);
     progress.finish(status == 0 ? summary : run.why);
     if (status != 0) return status;
     if (o.mode == CaptureMode::Bench) printBench(o, renderer, run.times, run.yardstick, run.kept, run.timedMs);
-    if (o.mode == CaptureMode::Video) std::printf("%s\n", o.videoFile.c_str());
+    if (o.mode == CaptureMode::Video || o.mode == CaptureMode::VideoOnly) std::printf("%s\n", o.videoFile.c_str());
     return exitStatusAfterOutput("tarnwick-capture", 0);
 }
 
@@ -325,15 +366,23 @@ int main(int argc, char** argv) {
     }
     platform::catchInterrupts();
     std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a write error
+    if (run.o.mode == CaptureMode::Join) {
+        if (!chooseDataFolder(run.o.dataDir, run.why)) return fail(run.why);
+        return joinSegments({run.o.joinFiles, run.o.videoFile, dataFile(musicPath)});
+    }
 
     if (const std::string failure = checkOutputs(run); !failure.empty()) return fail(failure);
-    const bool opened = openCapture(run.o.settings, run.capture, run.why);
+    CaptureSettings drawn = run.o.settings;
+    drawn.width *= run.o.supersample;
+    drawn.height *= run.o.supersample;
+    const bool opened = openCapture(drawn, run.capture, run.why);
     printLoadMessages(stderr, "tarnwick-capture");
     if (!opened) return fail(run.why);
     const std::string renderer = rendererName();
     run.shown = shownFrames(run.capture, frameCount(run.capture));
     std::string failure = planFrames(run);
-    if (failure.empty() && run.o.mode == CaptureMode::Video) failure = startVideoOf(run);
+    const bool video = run.o.mode == CaptureMode::Video || run.o.mode == CaptureMode::VideoOnly;
+    if (failure.empty() && video) failure = startVideoOf(run);
     if (!failure.empty()) {
         closeCapture(run.capture);
         return fail(failure);

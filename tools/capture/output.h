@@ -39,7 +39,8 @@ struct VideoEncoder {
 struct VideoJob {
     std::string ffmpeg;       // the program
     std::string output;       // the video file
-    std::string music;        // the MP3
+    std::string music;        // the MP3; "" for a video without sound
+    std::string comment;      // the file's comment tag; "" for none
     int width = 0, height = 0, fps = 0;
     double audioStart = 0;    // music position of the first frame, seconds
     double seconds = 0;       // the video's length

@@ -1,0 +1,61 @@
+// Fast-forward: frames run through the scenes with drawing switched off leave
+// the scenes and GL exactly where drawing them would have, so the frames drawn
+// after them are the same bytes as in a run that drew everything.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "scenes/schedule.h"
+#include "support/framecapture.h"
+#include "support/support.h"
+
+namespace {
+
+using testsupport::Frame;
+
+// One row well inside every scene, and one between scenes.
+const std::vector<int> rowsInEveryScene = {20, 50, 120, 200, 250, 400, 550, 745};
+const CaptureSettings small{160, 90, 30};
+
+TEST(FastForwardImage, FramesAfterSkippedOnesEqualThoseOfARunThatDrewEverything) {
+    ASSERT_NE(switchDrawing, nullptr) << "this test program is linked without the drawing switch";
+    const std::map<int, Frame> drawn = testsupport::captureRows(rowsInEveryScene, small);
+    const std::map<int, Frame> skipped = testsupport::captureRows(rowsInEveryScene, small, "", true);
+    for (int row : rowsInEveryScene) {
+        SCOPED_TRACE("row " + std::to_string(row) + ", " + scheduleRanges[scheduleRangeOf(row)].name);
+        ASSERT_TRUE(drawn.count(row) && skipped.count(row));
+        const Frame &a = drawn.at(row), &b = skipped.at(row);
+        EXPECT_EQ(a.index, b.index);
+        // Byte for byte: nothing is allowed to differ.
+        EXPECT_TRUE(a.rgb == b.rgb) << "frame " << a.index << " differs after a fast-forward";
+        testsupport::keepFrame(b, "fast-forward-row" + std::to_string(row) + ".png");
+    }
+}
+
+TEST(FastForwardImage, ASkippedFrameLeavesThePictureAsItWas) {
+    ASSERT_NE(switchDrawing, nullptr) << "this test program is linked without the drawing switch";
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(testsupport::sourceDir());
+    resetScenes();
+    Capture capture;
+    std::string why;
+    ASSERT_TRUE(openCapture(small, capture, why)) << why;
+    // Row 120 (arc bands) changes from frame to frame: a frame drawn there
+    // would show.
+    const std::int64_t k = firstFrameAtRow(capture, frameCount(capture), 120);
+    while (capture.nextFrame < k) skipNextFrame(capture);
+    std::vector<unsigned char> before, after, next;
+    drawNextFrame(capture);
+    readFrame(capture, before);
+    skipNextFrame(capture);
+    readFrame(capture, after);
+    drawNextFrame(capture);
+    readFrame(capture, next);
+    closeCapture(capture);
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(before == after);
+    EXPECT_FALSE(before == next) << "the scene should have moved on in two frames";
+}
+
+}  // namespace

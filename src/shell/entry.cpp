@@ -11,6 +11,7 @@
 #include "platform/audio.h"
 #include "platform/window.h"
 #include "scenes/schedule.h"
+#include "shell/framelog.h"
 #include "shell/frametimer.h"
 #include "shell/run.h"
 #include "shell/startup.h"
@@ -28,6 +29,7 @@ void shutDown() {
     audio::stopOutput();
     audio::freeOutput();
     closeWindow();
+    closeFrameLog();
 }
 
 }  // namespace
@@ -84,22 +86,34 @@ bool demoStep() {
         // frames still ends the run.
         if (keys[platform::vkEscape]) return false;
     }
-    if (isActive && !renderFrame()) return false;
+    if (!isActive) {
+        platform::swapBuffers(windowHandle);
+        return true;
+    }
+    // The position the frame shows is the one its scenes read.
+    const double shown = frameLogOpen() ? musicSeconds() : 0.0;
+    if (!renderFrame()) return false;
     platform::swapBuffers(windowHandle);
+    logFrame(shown);
     return true;
 }
 
 }  // namespace
 
 int runDemo(const DemoOptions& options) {
+    std::string failure;
     platform::catchInterrupts();
     // A message to a stderr that nobody reads any more must not end the run
     // (nor turn its exit status into a signal).
     std::signal(SIGPIPE, SIG_IGN);
     beginRun();
+    audio::setOutputOffset(options.avOffsetMs / 1000.0);
+    if (!options.frameLog.empty() && !openFrameLog(options.frameLog, failure)) {
+        std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
+        return 1;
+    }
     runProgram = options.program;
     runExitCode = 0;
-    std::string failure;
     if (!chooseDataFolder(options.dataDir, failure)) {
         std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
         return 1;

@@ -7,6 +7,7 @@
 #include <pulse/simple.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -37,15 +38,26 @@ void play() {
     // 10 ms a chunk: the latency is re-read that often.
     const std::size_t frames = o.rate / 100;
     std::vector<float> buffer(frames * kChannels);
+    // Once the server is gone (it ended, or dropped the stream) the music
+    // goes on silently at the wall clock's pace, so the run still ends.
+    bool lost = false;
+    auto due = std::chrono::steady_clock::now();
     while (o.running.load()) {
         int error = 0;
-        pa_usec_t latency = pa_simple_get_latency(o.connection, &error);
+        pa_usec_t latency = lost ? 0 : pa_simple_get_latency(o.connection, &error);
         if (latency == static_cast<pa_usec_t>(-1)) latency = 0;
         {
             std::lock_guard<std::mutex> hold(o.mutex);
             o.fill(buffer.data(), frames, static_cast<double>(latency) / 1e6);
         }
-        if (pa_simple_write(o.connection, buffer.data(), buffer.size() * sizeof(float), &error) < 0) break;
+        if (!lost && pa_simple_write(o.connection, buffer.data(), buffer.size() * sizeof(float), &error) < 0) {
+            lost = true;
+            due = std::chrono::steady_clock::now();
+        }
+        if (lost) {
+            due += std::chrono::milliseconds(10);
+            std::this_thread::sleep_until(due);
+        }
     }
 }
 

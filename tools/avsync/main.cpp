@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
     std::sort(claims.begin(), claims.end());
     const double expected = claims[claims.size() / 2];
     const std::size_t window = static_cast<std::size_t>(rate);
-    const auto windows = avsync::alignWindows(rec, mono, expected, static_cast<std::size_t>(rate), window, 0.5);
+    const auto windows = avsync::alignWindows(rec, mono, expected, static_cast<std::size_t>(rate), window, 0.9);
     if (verbose) {
         for (const auto& w : windows)
             std::printf("window at %.2f s of the recording: music %.1f ms behind, match %.2f\n", w.centre / rate,

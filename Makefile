@@ -12,7 +12,8 @@ PACKAGES = g++ cmake pkg-config make python3 \
   lame ffmpeg imagemagick fonts-dejavu-core clang libclang-rt-14-dev \
   libfreetype-dev fonts-terminus-otb \
   xvfb xdotool xfonts-base libx11-dev \
-  help2man desktop-file-utils dpkg-dev parallel
+  help2man desktop-file-utils dpkg-dev parallel \
+  pulseaudio pulseaudio-utils libpulse-dev
 # What building and checking the Debian package on a fresh root needs besides.
 PACKAGE_TEST_PACKAGES = lintian debootstrap
 # What building and testing the web page needs (Node.js and npm from Debian
@@ -24,7 +25,7 @@ EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-package deps-web web serve-web test-web build demo test test-asan install deb test-package assets scenes bench mutants clean
+.PHONY: all deps deps-package deps-web web serve-web test-web build demo test avsync test-asan install deb test-package assets scenes bench mutants clean
 
 all: build
 
@@ -53,6 +54,16 @@ demo: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# How far the picture is from the sound, through a PulseAudio server of its
+# own on Xvfb (tools/avsync/avsync.sh): the demo's own output, then SDL's
+# pulseaudio driver, each as is and with 200 ms of buffering that the server
+# reports.
+avsync: build
+	@for args in "" "--sdl" "--latency-msec 200" "--sdl --latency-msec 200"; do \
+	  echo "== avsync $$args"; \
+	  sh tools/avsync/avsync.sh $(BUILD_DIR) data --seconds 25 $$args || exit 1; \
+	done
 
 # Installs the programs, the data, the desktop entry, the icon and the man
 # pages under PREFIX (default /usr/local); DESTDIR stages them elsewhere.

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int kMaxAvOffsetMs = 5000;
+
 // Where each scene after the first starts, wrapped under the options' texts:
 // "to jump to a scene: 64 arc bands, 192 logo tiles, ...".
 std::string sceneStartRows() {
@@ -35,6 +37,7 @@ std::string sceneStartRows() {
 void printUsage(FILE* out) {
     std::fprintf(out,
                  "usage: tarnwick [--windowed | --desktop-fullscreen] [--display N] [--start-row R] [--data DIR]\n"
+                 "                [--av-offset MS]\n"
                  "\n"
                  "Plays the Tarnwick demo. It runs fullscreen at 1280x720 and ends by itself;\n"
                  "Escape ends it early. Where the display has no 1280x720 mode it asks whether\n"
@@ -48,16 +51,41 @@ void printUsage(FILE* out) {
                  "  --start-row R         start the music (and the schedule) at music row R, 0 to %d,\n"
                  "%s"
                  "  --data DIR            the data folder (holding musik/, sync/ and Grafik/)\n"
+                 "  --av-offset MS        show the picture MS milliseconds later, -%d to %d:\n"
+                 "                        positive when the sound comes late (a TV's picture\n"
+                 "                        processing, a projector), negative when it comes\n"
+                 "                        early; default $TARNWICK_AV_OFFSET or 0. The latency\n"
+                 "                        the sound server reports is accounted for already\n"
                  "  --help                show this text\n"
                  "\n"
                  "Without --data, the data is the first of these folders that holds\n"
                  "musik/musik.mp3: $TARNWICK_DATA, ./data, the installed share/tarnwick/data\n"
                  "beside the program's bin/ folder, and data/ in the program's own folder.\n"
                  "\n"
+                 "Sound goes to the PulseAudio server (or PipeWire's) where one runs, and to\n"
+                 "the system's sound device otherwise.\n"
+                 "\n"
+                 "TARNWICK_FRAME_LOG=FILE writes, per frame, the monotonic time of its swap\n"
+                 "in nanoseconds and the music position it shows in seconds (for measuring\n"
+                 "sync; off by default).\n"
+                 "\n"
                  "Exit status: 0 after a normal end (the music's end, Escape, closing the\n"
                  "window, SIGINT, SIGTERM or SIGHUP), 1 when something failed (the message on\n"
                  "stderr says what), 2 for a usage error.\n",
-                 lastDemoRow, sceneStartRows().c_str());
+                 lastDemoRow, sceneStartRows().c_str(), kMaxAvOffsetMs, kMaxAvOffsetMs);
+}
+
+// Milliseconds from -kMaxAvOffsetMs to kMaxAvOffsetMs, with a sign and a
+// fraction allowed.
+bool parseOffset(const char* text, double& value) {
+    const char* digits = (*text == '-' || *text == '+') ? text + 1 : text;
+    if (*digits < '0' || *digits > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(text, &end);
+    if (*end != '\0' || errno != 0 || !(v >= -kMaxAvOffsetMs && v <= kMaxAvOffsetMs)) return false;
+    value = v;
+    return true;
 }
 
 // A whole number from low to high, written as plain digits.
@@ -76,10 +104,18 @@ bool parseNumber(const char* text, long low, long high, long& value) {
 int main(int argc, char** argv) {
     DemoOptions options;
     options.program = "tarnwick";
+    if (const char* text = std::getenv("TARNWICK_AV_OFFSET"); text && *text) {
+        if (!parseOffset(text, options.avOffsetMs)) {
+            std::fprintf(stderr, "tarnwick: TARNWICK_AV_OFFSET needs milliseconds from -%d to %d, not '%s'\n",
+                         kMaxAvOffsetMs, kMaxAvOffsetMs, text);
+            return 2;
+        }
+    }
+    if (const char* path = std::getenv("TARNWICK_FRAME_LOG"); path && *path) options.frameLog = path;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const bool takesValue = std::strcmp(arg, "--start-row") == 0 || std::strcmp(arg, "--display") == 0 ||
-                                std::strcmp(arg, "--data") == 0;
+                                std::strcmp(arg, "--data") == 0 || std::strcmp(arg, "--av-offset") == 0;
         if (takesValue && i + 1 >= argc) {
             std::fprintf(stderr, "tarnwick: %s needs a value\n", arg);
             return 2;
@@ -107,6 +143,13 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.display = static_cast<int>(number);
+        } else if (std::strcmp(arg, "--av-offset") == 0) {
+            const char* text = argv[++i];
+            if (!parseOffset(text, options.avOffsetMs)) {
+                std::fprintf(stderr, "tarnwick: --av-offset needs milliseconds from -%d to %d, not '%s'\n",
+                             kMaxAvOffsetMs, kMaxAvOffsetMs, text);
+                return 2;
+            }
         } else if (std::strcmp(arg, "--data") == 0) {
             options.dataDir = argv[++i];
             if (options.dataDir.empty()) {

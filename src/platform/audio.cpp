@@ -8,6 +8,7 @@
 
 #include "common/loadstatus.h"
 #include "platform/audiobackend.h"
+#include "platform/outputclock.h"
 #include "platform/streamframes.h"
 #include "platform/systemclock.h"
 
@@ -20,6 +21,7 @@ struct State {
     bool outputInitialised = false;
     std::map<StreamHandle, std::unique_ptr<Stream>> streams;
     StreamHandle nextHandle = 1;
+    double offsetSeconds = 0;  // the user's own correction, on the Device clock
 };
 
 // Never destroyed: the music object releases its stream during process exit,
@@ -44,12 +46,15 @@ std::uint64_t currentFrame(Stream& s) {
     if (!s.playing || st.active == Clock::Manual) return s.baseFrame;
     std::optional<double> heard;
     if (st.active == Clock::Device) heard = backend::heardFrame(s);
-    if (!heard) {
+    if (heard) {
+        // The backend has taken off the latency its output reports.
+        heard = outputclock::heardFrame(*heard, 0.0, st.offsetSeconds, s.rate);
+    } else {
         const double seconds = static_cast<double>(platform::systemclock::monotonicNanoseconds() - s.startNs) / 1e9;
         heard = static_cast<double>(s.baseFrame) + std::floor(seconds * s.rate);
     }
-    double p = std::min(*heard, static_cast<double>(s.frames));
-    p = std::max({p, static_cast<double>(s.baseFrame), s.lastReported});
+    const double p =
+        outputclock::reportedFrame(*heard, static_cast<double>(s.baseFrame), s.lastReported, static_cast<double>(s.frames));
     s.lastReported = p;
     return static_cast<std::uint64_t>(p);
 }
@@ -75,6 +80,7 @@ StreamHandle add(std::unique_ptr<Stream> s) {
 std::map<StreamHandle, std::unique_ptr<Stream>>& streams() { return state().streams; }
 
 void selectClock(Clock clock) { state().requested = clock; }
+void setOutputOffset(double seconds) { state().offsetSeconds = seconds; }
 Clock activeClock() { return state().active; }
 
 bool initOutput(int device, std::uint32_t rate) {

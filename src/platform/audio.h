@@ -38,6 +38,11 @@ enum class Clock { Device, Silent, Manual };
 void selectClock(Clock clock);
 Clock activeClock();
 
+// The user's own correction for what the output does not report (a TV's
+// picture processing, a projector): on the Device clock, positions are this
+// many seconds earlier; positive when the sound comes late.
+void setOutputOffset(double seconds);
+
 // Asks the device for `rate` (it may choose its own; streams are converted).
 // False when the output was already initialised or no device could be opened
 // (then the silent clock runs).

@@ -3,16 +3,20 @@
 #include <GL/gl.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "common/loadstatus.h"
 #include "music/musicsync.h"
 #include "platform/audio.h"
+#include "platform/counter.h"
 #include "platform/window.h"
 #include "scenes/schedule.h"
+#include "shell/framelog.h"
 #include "shell/frametimer.h"
 #include "shell/run.h"
+#include "shell/swaplead.h"
 #include "shell/startup.h"
 #include "shell/window.h"
 
@@ -28,6 +32,7 @@ void shutDown() {
     audio::stopOutput();
     audio::freeOutput();
     closeWindow();
+    closeFrameLog();
 }
 
 }  // namespace
@@ -66,6 +71,8 @@ namespace {
 // The run in progress: its program name and the exit code it ends with.
 const char* runProgram = "";
 int runExitCode = 0;
+double userOffsetSeconds = 0;  // --av-offset
+SwapLead swapLead;
 
 // One pass of the frame loop: every waiting event, then one frame. False when
 // the run ends.
@@ -84,22 +91,40 @@ bool demoStep() {
         // frames still ends the run.
         if (keys[platform::vkEscape]) return false;
     }
-    if (isActive && !renderFrame()) return false;
+    if (!isActive) {
+        platform::swapBuffers(windowHandle);
+        return true;
+    }
+    // The position the frame shows is the one its scenes read, for the
+    // moment it will be seen: the swap, swapLead after the reading.
+    const std::int64_t readNs = platform::monotonicNanoseconds();
+    const double shown = frameLogOpen() ? musicSeconds() : 0.0;
+    if (!renderFrame()) return false;
     platform::swapBuffers(windowHandle);
+    logFrame(shown);
+    swapLead.add(static_cast<double>(platform::monotonicNanoseconds() - readNs) / 1e9);
+    audio::setOutputOffset(userOffsetSeconds - swapLead.seconds());
     return true;
 }
 
 }  // namespace
 
 int runDemo(const DemoOptions& options) {
+    std::string failure;
     platform::catchInterrupts();
     // A message to a stderr that nobody reads any more must not end the run
     // (nor turn its exit status into a signal).
     std::signal(SIGPIPE, SIG_IGN);
     beginRun();
+    userOffsetSeconds = options.avOffsetMs / 1000.0;
+    swapLead = SwapLead();
+    audio::setOutputOffset(userOffsetSeconds);
+    if (!options.frameLog.empty() && !openFrameLog(options.frameLog, failure)) {
+        std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
+        return 1;
+    }
     runProgram = options.program;
     runExitCode = 0;
-    std::string failure;
     if (!chooseDataFolder(options.dataDir, failure)) {
         std::fprintf(stderr, "%s: %s\n", options.program, failure.c_str());
         return 1;

@@ -9,6 +9,8 @@ struct DemoOptions {
     int display = -1;                // the display to use (-1: not chosen)
     int startRow = 0;                // the music row playback starts at (0 to 753)
     std::string dataDir;             // --data: the data folder (empty: look for it)
+    double avOffsetMs = 0;           // --av-offset: the picture later by this much (sound comes late)
+    std::string frameLog;            // where each frame's swap time and music position go (empty: nowhere)
     const char* program = "";        // the name the program's messages start with
 };
 

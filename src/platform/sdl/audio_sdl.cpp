@@ -1,5 +1,7 @@
-// The desktop's audio backend: MP3 through libmpg123, played through an SDL
-// audio device.
+// The desktop's audio backend: MP3 through libmpg123, played through the
+// PulseAudio server where one answers (it reports how late the sound is
+// heard) and through an SDL audio device otherwise, or where SDL_AUDIODRIVER
+// names one of SDL's drivers.
 //
 // Opening a stream scans the whole MP3 with libmpg123 (frame headers only, no
 // decoding), which gives the exact gapless length and a seek index; decoding
@@ -7,8 +9,9 @@
 // That keeps opening fast and memory small whatever the length of the music.
 //
 // All stream state is shared with the SDL audio thread and guarded by the
-// device lock (the lock SDL holds while it runs the callback; OutputLock
-// takes it). Nothing here calls into SDL's device functions while holding it.
+// device lock (the lock SDL holds while it runs the callback, or the
+// PulseAudio output's own; OutputLock takes it). Nothing here calls into
+// SDL's device functions while holding it.
 
 #include <SDL.h>
 #include <fcntl.h>
@@ -21,6 +24,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -28,6 +32,8 @@
 
 #include "common/datafile.h"
 #include "platform/audiobackend.h"
+#include "platform/outputclock.h"
+#include "platform/sdl/pulseoutput.h"
 
 namespace audio {
 namespace {
@@ -82,6 +88,7 @@ using backend::Voice;
 struct State {
     bool sdlAudioStarted = false;
     SDL_AudioDeviceID device = 0;
+    bool pulse = false;  // playing through the PulseAudio output instead
     SDL_AudioSpec format{};
     bool devicePaused = false;
 
@@ -102,6 +109,8 @@ State& state() {
     static State* s = new State;
     return *s;
 }
+
+bool outputOpen(const State& st) { return st.device != 0 || st.pulse; }
 
 std::uint64_t frameBytes(const Stream& s) { return static_cast<std::uint64_t>(s.channels) * 4; }
 
@@ -164,11 +173,11 @@ void pullDeviceFrames(State& st, Stream& s, float* out, std::size_t count) {
 void reposition(State& st, Stream& s, std::uint64_t frame) {
     s.voice->cursor = static_cast<double>(frame);
     s.voice->modelValid = false;
-    if (s.voice->decoder && st.device) {
+    if (s.voice->decoder && outputOpen(st)) {
         off_t at = mpg123_seek(s.voice->decoder, static_cast<off_t>(frame), SEEK_SET);
         s.voice->decodedFrames = at >= 0 ? static_cast<std::uint64_t>(at) : s.frames;
     }
-    if (st.device && !s.voice->converter && s.voice->decoder &&
+    if (outputOpen(st) && !s.voice->converter && s.voice->decoder &&
         (s.rate != static_cast<std::uint32_t>(st.format.freq) || s.channels != st.format.channels)) {
         // Without a converter the stream plays as silence; its clock still runs.
         s.voice->converter = SDL_NewAudioStream(AUDIO_F32SYS, static_cast<Uint8>(s.channels), static_cast<int>(s.rate),
@@ -229,11 +238,12 @@ void steerClock(Stream& s, double heard, SteadyClock::time_point now) {
     s.voice->modelTime = now;
 }
 
-void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
+// Mixes the next `bufferFrames` device frames into `out`; the first of them
+// is heard `latencySeconds` from now.
+void mix(float* out, std::size_t bufferFrames, double latencySeconds) {
     State& st = state();
     const auto now = SteadyClock::now();
     const std::size_t deviceChannels = st.format.channels;
-    const std::size_t bufferFrames = static_cast<std::size_t>(length) / (deviceChannels * sizeof(float));
     // SDL's dummy driver calls back at an irregular pace (whole-millisecond
     // sleeps plus whatever the scheduler adds) and discards the buffer. It
     // stands in for a sound card in headless runs, so it plays what a card
@@ -246,9 +256,7 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
         Stream& s = *entry.second;
         if (!s.playing || !s.voice) continue;
         const double ratio = streamFramesPerDeviceFrame(st, s);
-        // The device holds about one buffer ahead of what is heard.
-        double heard = s.voice->cursor - static_cast<double>(st.format.samples) * ratio;
-        steerClock(s, heard, now);
+        steerClock(s, outputclock::heardFrame(s.voice->cursor, latencySeconds, 0.0, s.rate), now);
         if (s.voice->cursor >= static_cast<double>(s.frames) || count == 0) continue;
 
         pullDeviceFrames(st, s, st.streamBuffer.data(), count);
@@ -256,10 +264,35 @@ void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
         for (std::size_t i = 0; i < count * deviceChannels; ++i) st.mixBuffer[i] += st.streamBuffer[i] * volume;
         s.voice->cursor = std::min(s.voice->cursor + static_cast<double>(count) * ratio, static_cast<double>(s.frames));
     }
-    float* out = reinterpret_cast<float*>(bytes);
     const std::size_t copied = std::min(count, bufferFrames) * deviceChannels;
     std::copy(st.mixBuffer.begin(), st.mixBuffer.begin() + static_cast<std::ptrdiff_t>(copied), out);
     std::fill(out + copied, out + bufferFrames * deviceChannels, 0.0f);
+}
+
+// SDL reports no latency: its device holds about one buffer ahead of what is
+// heard, and what lies below it (a sound server, the card) is not counted.
+void SDLCALL fillAudio(void*, Uint8* bytes, int length) {
+    const State& st = state();
+    const std::size_t bufferFrames = static_cast<std::size_t>(length) / (st.format.channels * sizeof(float));
+    mix(reinterpret_cast<float*>(bytes), bufferFrames, static_cast<double>(st.format.samples) / st.format.freq);
+}
+
+void fillPulse(float* out, std::size_t frames, double latencySeconds) { mix(out, frames, latencySeconds); }
+
+// The PulseAudio output serves the default device unless SDL_AUDIODRIVER
+// asks for one of SDL's drivers.
+bool openPulse(State& st, int device, std::uint32_t rate) {
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    if (device > 0 || (driver && *driver)) return false;
+    std::string ignored;  // where no server runs, SDL's drivers are tried next
+    const std::uint32_t freq = rate > 0 ? rate : 48000;
+    st.format = SDL_AudioSpec{};
+    st.format.freq = static_cast<int>(freq);
+    st.format.format = AUDIO_F32SYS;
+    st.format.channels = 2;
+    st.format.samples = static_cast<Uint16>(freq / 100);
+    st.pulse = platform::sdl::pulse::open(freq, fillPulse, ignored);
+    return st.pulse;
 }
 
 // ---- opening files ----
@@ -302,6 +335,10 @@ private:
 };
 
 void freeOutputDevice(State& st) {
+    if (st.pulse) {
+        platform::sdl::pulse::close();
+        st.pulse = false;
+    }
     if (st.device) {
         SDL_CloseAudioDevice(st.device);
         st.device = 0;
@@ -320,6 +357,7 @@ namespace backend {
 
 bool openOutput(int device, std::uint32_t rate, std::string& why) {
     State& st = state();
+    if (openPulse(st, device, rate)) return true;
     std::optional<QuietStderr> quiet(std::in_place);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         why = SDL_GetError();
@@ -371,14 +409,22 @@ void resumeOutput() {
 // Joins the audio thread.
 void closeOutput() { freeOutputDevice(state()); }
 
+// The token of the PulseAudio output's lock (SDL's device ids are small).
+constexpr std::uint32_t kPulseToken = 0xffffffffu;
+
 std::uint32_t lockOutput() {
+    if (state().pulse) {
+        platform::sdl::pulse::lock();
+        return kPulseToken;
+    }
     const SDL_AudioDeviceID device = state().device;
     if (device) SDL_LockAudioDevice(device);
     return device;
 }
 
 void unlockOutput(std::uint32_t token) {
-    if (token) SDL_UnlockAudioDevice(token);
+    if (token == kPulseToken) platform::sdl::pulse::unlock();
+    else if (token) SDL_UnlockAudioDevice(token);
 }
 
 VoicePtr openFile(const std::string& path, Stream& stream, std::string& why) {
@@ -465,7 +511,7 @@ void stopVoice(Stream&) {}
 void voiceVolume(Stream&) {}
 
 std::optional<double> heardFrame(Stream& s) {
-    if (!state().device || !s.voice) return std::nullopt;
+    if (!outputOpen(state()) || !s.voice) return std::nullopt;
     const Voice& v = *s.voice;
     double p = static_cast<double>(s.baseFrame);
     if (v.modelValid) p = v.modelFrame + secondsBetween(v.modelTime, SteadyClock::now()) * v.modelSlope;

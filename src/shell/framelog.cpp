@@ -1,0 +1,35 @@
+#include "shell/framelog.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/counter.h"
+
+namespace {
+std::FILE* logFile = nullptr;
+}
+
+bool openFrameLog(const std::string& path, std::string& why) {
+    closeFrameLog();
+    logFile = std::fopen(path.c_str(), "w");
+    if (!logFile) {
+        why = "cannot write the frame log " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool frameLogOpen() { return logFile != nullptr; }
+
+void logFrame(double shownSeconds) {
+    if (!logFile) return;
+    std::fprintf(logFile, "%" PRId64 " %.6f\n", platform::monotonicNanoseconds(), shownSeconds);
+}
+
+void closeFrameLog() {
+    if (!logFile) return;
+    std::fclose(logFile);
+    logFile = nullptr;
+}

@@ -37,6 +37,7 @@ let server, base;
 
 // An X server of the test's own for the windowed browser; its display name.
 let xvfb = null;
+let xDisplay = null;
 function startXvfb() {
   return new Promise((resolve, reject) => {
     xvfb = spawn("Xvfb", ["-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
@@ -64,18 +65,17 @@ const engines = {
   },
   firefox: {
     launch: async ({ noWebgl = false } = {}) => {
-      const display = xvfb ? xvfb.display : null;
       return puppeteer.launch({
         browser: "firefox",
         executablePath: process.env.FIREFOX || "/usr/bin/firefox-esr",
         headless: false,
         protocolTimeout: 900000,
-        env: { ...process.env, DISPLAY: display },
+        env: { ...process.env, DISPLAY: xDisplay },
         extraPrefsFirefox: Object.assign({ "media.autoplay.default": 0, "full-screen-api.allow-trusted-requests-only": false },
           noWebgl ? { "webgl.disabled": true } : {}),
       });
     },
-    setUp: async () => { xvfb.display = await startXvfb(); },
+    setUp: async () => { xDisplay = await startXvfb(); },
     tearDown: () => { if (xvfb) xvfb.kill(); },
   },
 };
@@ -99,6 +99,10 @@ function serve() {
 
 before(async () => { base = await serve(); });
 after(() => { if (server) server.close(); });
+
+const titleIs = (page, text, timeout) =>
+  page.waitForFunction((t) => document.title === t || document.title.includes("failed"),
+    { timeout, polling: 250 }, text).then(() => page.title());
 
 const pause = (ms) => new Promise((r) => setTimeout(r, ms));
 
@@ -392,7 +396,7 @@ test("without a sound device the run plays silently on the page's clock, says so
   assert.deepStrictEqual([waiting.decision, waiting.note, waiting.row], ["", "", 400]);
   await page.waitForFunction(() => !document.getElementById("note").hidden, { timeout: 5000 });
   const a = await sample(page);
-  assert.ok(a.now - clicked.now >= 0.95, `decided after ${a.now - clicked.now} s`);
+  assert.ok(a.now - clicked.now < 3, `decided after ${a.now - clicked.now} s`);
   assert.deepStrictEqual([a.decision, a.note], ["silent", "no sound device: playing without sound"]);
   assert.ok(a.row <= 401, `no jump at the decision: row ${a.row}`);
   await pause(2000);
@@ -414,7 +418,7 @@ test("without a sound device the run plays silently on the page's clock, says so
   await setHidden(page, false);
   await pause(1000);
   const f = await sample(page);
-  assertRowsFollow(e, f, f.now - e.now - 2, "shown again");
+  assertRowsFollow(e, f, f.now - e.now, "shown again");
   assert.ok(f.row - e.row < rowsPerSecond() * 2, `nothing skipped: rows ${e.row} -> ${f.row}`);
   await page.close();
 });

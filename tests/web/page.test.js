@@ -100,6 +100,23 @@ function serve() {
 before(async () => { base = await serve(); });
 after(() => { if (server) server.close(); });
 
+// The native capture's shots of shotRows, taken once for every engine; the
+// file of a row.
+let nativeTaken = null;
+function nativeShots() {
+  const nativeDir = path.join(work, "native");
+  nativeTaken = nativeTaken || new Promise((resolve, reject) => {
+    fs.mkdirSync(nativeDir);
+    let stderr = "";
+    const child = spawn(capture, ["--shot", shotRows.join(","), "--out", nativeDir, "--data", path.join(root, "data")],
+      { stdio: ["ignore", "ignore", "pipe"] });
+    child.stderr.on("data", (d) => { stderr += d; });
+    child.on("exit", (code) => (code === 0 ? resolve() : reject(new Error(`tarnwick-capture exited ${code}: ${stderr}`))));
+    child.on("error", reject);
+  });
+  return nativeTaken.then(() => (row) => path.join(nativeDir, `row_${String(row).padStart(3, "0")}.png`));
+}
+
 const titleIs = (page, text, timeout) =>
   page.waitForFunction((t) => document.title === t || document.title.includes("failed"),
     { timeout, polling: 250 }, text).then(() => page.title());
@@ -141,6 +158,17 @@ function recordFrames() {
   };
   requestAnimationFrame(tick);
 }
+
+test("the page fits in 4 MB with its data", () => {
+  let total = 0;
+  const walk = (dir) => fs.readdirSync(dir, { withFileTypes: true }).forEach((e) => {
+    const p = path.join(dir, e.name);
+    if (e.isDirectory()) walk(p); else total += fs.statSync(p).size;
+  });
+  walk(publicDir);
+  console.log(`# page with data: ${(total / 1e6).toFixed(2)} MB`);
+  assert.ok(total <= 4e6, `${total} bytes`);
+});
 
 for (const engineName of engineNames) {
 describe(engineName, () => {
@@ -201,17 +229,6 @@ after(async () => {
   if (browser) await browser.close();
   if (engine.tearDown) engine.tearDown();
   console.log(`# ${engineName}: ${((Date.now() - startedAt) / 1000).toFixed(0)} s for its tests`);
-});
-
-test("the page fits in 4 MB with its data", () => {
-  let total = 0;
-  const walk = (dir) => fs.readdirSync(dir, { withFileTypes: true }).forEach((e) => {
-    const p = path.join(dir, e.name);
-    if (e.isDirectory()) walk(p); else total += fs.statSync(p).size;
-  });
-  walk(publicDir);
-  console.log(`# page with data: ${(total / 1e6).toFixed(2)} MB`);
-  assert.ok(total <= 4e6, `${total} bytes`);
 });
 
 test("shots of every scene match the native capture", { timeout: 1200000 }, async () => {
@@ -461,9 +478,19 @@ test("a phone: the start screen fits, a tap plays, the picture keeps 16:9, a tap
   async () => {
   const phone = { width: 390, height: 844, deviceScaleFactor: 1, isMobile: true, hasTouch: true };
   const page = await open("?start-row=400", { viewport: phone });
+  const tap = async (selector) => {
+    const at = await page.$eval(selector, (e) => { const r = e.getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; });
+    await page.touchscreen.tap(at[0], at[1]);
+  };
   await page.waitForSelector("#play:not([disabled])", { timeout: 60000 });
   const screen = await page.evaluate(() => {
-    const box = (sel) => { const r = document.querySelector(sel).getBoundingClientRect(); return [r.left, r.right]; };
+    // Where the text itself lies (it may overflow its element's box).
+    const box = (sel) => {
+      const range = document.createRange();
+      range.selectNodeContents(document.querySelector(sel));
+      const r = range.getBoundingClientRect();
+      return [r.left, r.right];
+    };
     const shown = (sel) => getComputedStyle(document.querySelector(sel)).display !== "none";
     return { title: box("h1"), play: box("#play"), width: document.documentElement.scrollWidth,
       touch: shown(".hint.touch"), keys: shown(".hint.keys") };
@@ -471,8 +498,7 @@ test("a phone: the start screen fits, a tap plays, the picture keeps 16:9, a tap
   assert.ok(screen.title[0] >= 0 && screen.title[1] <= 390, `title at ${screen.title}`);
   assert.ok(screen.play[0] >= 0 && screen.play[1] <= 390 && screen.width <= 390, JSON.stringify(screen));
   assert.deepStrictEqual([screen.touch, screen.keys], [true, false], "the hints speak of touch");
-  const play = await page.$eval("#play", (e) => { const r = e.getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; });
-  await page.touchscreen.tap(play[0], play[1]);
+  await tap("#play");
   await page.waitForFunction(() => document.getElementById("start").hidden && Module._tarnwick_music_row() > 401,
     { timeout: 10000 });
   assert.deepStrictEqual(await page.evaluate(() => [document.getElementById("viewport").content.includes("user-scalable=no"),
@@ -499,11 +525,15 @@ test("a phone: the start screen fits, a tap plays, the picture keeps 16:9, a tap
     assert.strictEqual(outside, 0, `${width}x${height}: lit pixels outside the 16:9 picture`);
     assert.ok(inside > 0, `${width}x${height}: a picture`);
   }
-  // A tap on the picture shows End; End ends the run.
+  // A tap on the picture shows Fullscreen, which toggles it, and End, which
+  // ends the run.
   await page.touchscreen.tap(200, 200);
   await page.waitForSelector("#controls:not([hidden])", { timeout: 5000 });
-  const end = await page.$eval("#end", (e) => { const r = e.getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; });
-  await page.touchscreen.tap(end[0], end[1]);
+  await tap("#full");
+  await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 });
+  await tap("#full");
+  await page.waitForFunction(() => document.fullscreenElement === null, { timeout: 5000 });
+  await tap("#end");
   await page.waitForFunction(() => !document.getElementById("start").hidden, { timeout: 10000 });
   assert.ok(await page.$eval("#controls", (e) => e.hidden));
   await page.close();

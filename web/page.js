@@ -231,7 +231,7 @@ function onContextLost() {
   if (contextLost || shotText !== null) return;
   contextLost = true;
   report("tarnwick: the browser took the picture's WebGL context away (a graphics reset, or too many pages " +
-    "drawing); Play starts again");
+    "drawing); Play starts the demo again");
 }
 
 function listenToCanvas() {

@@ -204,7 +204,7 @@ const sample = (page) => page.evaluate(() => ({
   now: performance.now() / 1000, clock: Module.tarnwickAudio.context.currentTime, row: Module._tarnwick_music_row(),
   state: Module.tarnwickAudio.context.state, decision: Module.tarnwickAudio.decision,
   note: document.getElementById("note").hidden ? "" : document.getElementById("note").textContent,
-  frames: Module._tarnwick_frames_drawn() }));
+  frames: Module._tarnwick_frames_drawn(), opened: performance.now() - Module.tarnwickAudio.openedAt }));
 // The seconds the run's own clock moved from a to b.
 const clockMoved = (a, b) => (b.decision === "silent" ? b.now - a.now : b.clock - a.clock);
 // The rows moved from a to b match `seconds` of the music.
@@ -401,21 +401,24 @@ test("without a sound device the run plays silently on the page's clock, says so
   const simulated = engineName === "chromium";
   const page = await open("?start-row=400", { beforeLoad: simulated ? neverStartingAudio : null });
   await playWhenReady(page);
-  const clicked = await sample(page);
-  await pause(500);
+  await pause(Math.max(0, 700 - (await sample(page)).opened));
   const waiting = await sample(page);
   if (!simulated && waiting.state === "running") {
     await page.close();
     t.skip("this machine has a sound device");
     return;
   }
-  // Undecided for its first second: the picture stays at its first row.
-  assert.deepStrictEqual([waiting.decision, waiting.note, waiting.row], ["", "", 400]);
+  // Undecided for its first second: the picture stays at its first row (a
+  // machine too busy to look within that second checks this no further).
+  if (waiting.opened < 1000) assert.deepStrictEqual([waiting.decision, waiting.note, waiting.row], ["", "", 400]);
+  else console.log(`# ${engineName}: first looked ${waiting.opened} ms after the output opened`);
   await page.waitForFunction(() => !document.getElementById("note").hidden, { timeout: 5000 });
   const a = await sample(page);
-  assert.ok(a.now - clicked.now < 3, `decided after ${a.now - clicked.now} s`);
+  assert.ok(a.opened >= 1000, `decided ${a.opened} ms after the output opened`);
   assert.deepStrictEqual([a.decision, a.note], ["silent", "no sound device: playing without sound"]);
-  assert.ok(a.row <= 401, `no jump at the decision: row ${a.row}`);
+  // From the decision on (a second after the output opened) the row moves
+  // with the page's clock: no jump by the second that was waited.
+  assert.ok(a.row - 400 <= 1 + ((a.opened - 1000) / 1000) * rowsPerSecond(), `no jump at the decision: row ${a.row}`);
   await pause(2000);
   const b = await sample(page);
   assertRowsFollow(a, b, b.now - a.now, "the silent run follows the page's clock");

@@ -18,7 +18,7 @@ PACKAGES = g++ cmake pkg-config make python3 \
 PACKAGE_TEST_PACKAGES = lintian debootstrap
 # What building and testing the web page needs (Node.js and npm from Debian
 # unless a Node.js with npm is installed already); `make deps` installs it too.
-WEB_PACKAGES = emscripten chromium $(if $(shell command -v npm 2>/dev/null),,nodejs npm)
+WEB_PACKAGES = emscripten chromium firefox-esr $(if $(shell command -v npm 2>/dev/null),,nodejs npm)
 WEB_BUILD_DIR ?= build-web
 # Debian's emcc runs its JavaScript tools with Debian's node modules.
 EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs
@@ -94,8 +94,11 @@ serve-web: web
 	@echo "serve-web: open http://127.0.0.1:8000/ (Ctrl+C stops it)"
 	cd $(WEB_BUILD_DIR)/public && python3 -m http.server 8000 --bind 127.0.0.1
 
-# The page in headless chromium: shots of every scene against the native
-# capture, the start screen, a run on the audio clock, Escape, broken data.
+# The page in headless chromium and in firefox-esr (in a window on an Xvfb of
+# the test's own): shots of every scene against the native capture, the start
+# screen, a run on its clock, Escape, broken data, no sound device, hidden
+# tabs, lost WebGL, and (chromium) a phone. TARNWICK_ENGINES=chromium (or
+# firefox) runs one engine.
 test-web: web build
 	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
 	TARNWICK_PUBLIC=$(abspath $(WEB_BUILD_DIR))/public \

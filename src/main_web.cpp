@@ -17,6 +17,9 @@
 //                        several shots in one pass); with an earlier row, it
 //                        begins a new run from row 0.
 //   tarnwick_music_row() the music row now (the page's test reads it).
+//   tarnwick_frames_drawn(), tarnwick_frame_delta_ms()
+//                        the frames drawn in this run, and the last one's
+//                        time in the frame statistics (the test reads them).
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -27,6 +30,7 @@
 #include "scenes/schedule.h"
 #include "shell/capture.h"
 #include "shell/entry.h"
+#include "shell/frametimer.h"
 #include "shell/shotplan.h"
 #include "shell/startup.h"
 #include "shell/window.h"
@@ -133,5 +137,9 @@ void tarnwick_shot(int row) {
 }
 
 int tarnwick_music_row() { return musicRow(); }
+
+int tarnwick_frames_drawn() { return totalFrames; }
+
+double tarnwick_frame_delta_ms() { return frameDeltaMs; }
 
 }  // extern "C"

@@ -12,7 +12,12 @@ const query = new URLSearchParams(location.search);
 const shotText = query.get("shot");
 const startText = query.get("start-row");
 const el = (id) => document.getElementById(id);
-const canvas = el("canvas");
+let canvas = el("canvas");
+// A touch screen (a phone, a tablet): its hints, and a tap for the controls.
+const touchScreen = matchMedia("(pointer: coarse)").matches;
+document.body.classList.toggle("touch", touchScreen);
+const viewportPlain = "width=device-width, initial-scale=1";
+let contextLost = false;
 let playing = false;
 let ready = false;
 // How long any one download may take before the page gives up on it and says
@@ -57,13 +62,21 @@ var Module = {
     programState = "arrived";
     loadData().then(start, (e) => loadFailed("tarnwick: " + e.message));
   },
-  // The run is over (its end, or Escape): back to the start screen.
+  // The run is over (its end, Escape, End or a lost WebGL context): back to
+  // the start screen.
   onRunEnd: () => {
     if (shotText !== null) return;  // a shot stays on the canvas
     playing = false;
+    setPlaying(false);
+    if (contextLost) freshCanvas();
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
     el("start").hidden = false;
     el("play").focus();
+  },
+  // The browser has no sound to give this run: it plays silently, and says so.
+  onSilentRun: () => {
+    el("note").textContent = "no sound device: playing without sound";
+    el("note").hidden = false;
   },
   tarnwickSounds: {},
 };
@@ -180,11 +193,61 @@ function play() {
   }
   el("start").hidden = true;
   playing = true;
+  setPlaying(true);
   canvas.focus();
   if (Module.ccall("tarnwick_play", "number", ["number"], [row]) !== 0) {
     playing = false;
+    setPlaying(false);
     el("start").hidden = false;
   }
+}
+
+// While a run plays the page neither zooms nor scrolls, and its note and
+// controls belong to that run.
+function setPlaying(on) {
+  document.body.classList.toggle("playing", on);
+  el("viewport").content = on ? viewportPlain + ", maximum-scale=1, user-scalable=no" : viewportPlain;
+  el("note").hidden = true;
+  el("controls").hidden = true;
+}
+
+// A tap on the picture shows End and Fullscreen for a few seconds.
+let controlsTimer = 0;
+function showControls() {
+  el("controls").hidden = false;
+  clearTimeout(controlsTimer);
+  controlsTimer = setTimeout(() => { el("controls").hidden = true; }, 4000);
+}
+
+// The program ends a run on Escape, from the keyboard or from End.
+function endRun() {
+  if (!playing) return;
+  ["keydown", "keyup"].forEach((type) => window.dispatchEvent(new KeyboardEvent(type, { key: "Escape", bubbles: true })));
+}
+
+// A lost WebGL context does not come back on its canvas: the run ends (the
+// program says so), and the next run draws on a fresh canvas.
+function onContextLost() {
+  if (contextLost || shotText !== null) return;
+  contextLost = true;
+  report("tarnwick: the browser took the picture's WebGL context away (a graphics reset, or too many pages " +
+    "drawing); Play starts the demo again");
+}
+
+function listenToCanvas() {
+  canvas.addEventListener("dblclick", toggleFullscreen);
+  canvas.addEventListener("webglcontextlost", onContextLost);
+  canvas.addEventListener("pointerdown", (e) => {
+    if (playing && (touchScreen || e.pointerType === "touch")) showControls();
+  });
+}
+
+function freshCanvas() {
+  const fresh = canvas.cloneNode(false);
+  canvas.replaceWith(fresh);
+  canvas = Module.canvas = fresh;
+  contextLost = false;
+  listenToCanvas();
 }
 
 function toggleFullscreen() {
@@ -193,7 +256,9 @@ function toggleFullscreen() {
 }
 
 el("play").addEventListener("click", play);
-canvas.addEventListener("dblclick", toggleFullscreen);
+el("end").addEventListener("click", endRun);
+el("full").addEventListener("click", toggleFullscreen);
+listenToCanvas();
 document.addEventListener("keydown", (e) => {
   if (e.key === "Enter" && !playing && shotText === null) {
     e.preventDefault();

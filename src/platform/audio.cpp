@@ -79,6 +79,19 @@ StreamHandle add(std::unique_ptr<Stream> s) {
 
 std::map<StreamHandle, std::unique_ptr<Stream>>& streams() { return state().streams; }
 
+void fallBackToSilent() {
+    State& st = state();
+    if (st.active != Clock::Device) return;
+    const std::int64_t now = platform::systemclock::monotonicNanoseconds();
+    for (auto& entry : st.streams) {
+        Stream& s = *entry.second;
+        if (!s.playing) continue;
+        s.baseFrame = static_cast<std::uint64_t>(std::max(s.lastReported, static_cast<double>(s.baseFrame)));
+        s.startNs = now;
+    }
+    st.active = Clock::Silent;
+}
+
 void selectClock(Clock clock) { state().requested = clock; }
 void setOutputOffset(double seconds) { state().offsetSeconds = seconds; }
 Clock activeClock() { return state().active; }

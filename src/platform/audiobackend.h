@@ -44,6 +44,12 @@ struct Stream {
 // plays on a thread of its own.
 std::map<StreamHandle, std::unique_ptr<Stream>>& streams();
 
+// For a backend whose output turns out to play nothing after all (a browser
+// whose audio context never starts): the rest of the run follows the Silent
+// clock, every playing stream going on from where it is heard now, so that
+// nothing jumps. Does nothing off the Device clock. Output lock held.
+void fallBackToSilent();
+
 namespace backend {
 
 // Opens the output device (-1 the default, n the n-th); false, with the

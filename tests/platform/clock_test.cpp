@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/audiobackend.h"
 #include "support/audiotest.h"
 #include "support/loadmessages.h"
 
@@ -187,6 +188,31 @@ TEST_F(DeviceClockTest, StreamsAtOtherRatesKeepTheirOwnTime) {
         EXPECT_NEAR(seconds(h) - from, since(start), 0.05);
         audio::freeStream(h);
     }
+}
+
+// An output that turns out to play nothing hands the run to the Silent clock
+// where it stands: no jump back to where the stream started, none forward,
+// and the silent clock runs on from there; only the Device clock falls back.
+TEST_F(DeviceClockTest, FallingBackToSilentGoesOnFromWhereItIsHeard) {
+    std::string why;
+    audio::StreamHandle h = audio::createFileStream(audiotest::longTone(), why);
+    ASSERT_NE(h, 0u) << why;
+    audio::playChannel(h, true);
+    sleepSeconds(0.5);
+    const double heard = seconds(h);
+    ASSERT_GT(heard, 0.2);
+    audio::fallBackToSilent();
+    EXPECT_EQ(audio::activeClock(), audio::Clock::Silent);
+    EXPECT_NEAR(seconds(h), heard, 0.02);
+    auto start = Steady::now();
+    sleepSeconds(0.3);
+    EXPECT_NEAR(seconds(h) - heard, since(start), 0.05);
+    audio::fallBackToSilent();
+    EXPECT_EQ(audio::activeClock(), audio::Clock::Silent);
+
+    audiotest::useClock(audio::Clock::Manual);
+    audio::fallBackToSilent();
+    EXPECT_EQ(audio::activeClock(), audio::Clock::Manual);
 }
 
 TEST_F(DeviceClockTest, StopAndFreeOutputAreSafeInAnyOrder) {

@@ -12,6 +12,13 @@
 // Device clock, its position is read from the audio context's output
 // timestamp: what is being heard now, not what was last handed to the
 // output.
+//
+// A browser without a sound device (or with its sound busy or off) keeps
+// the audio context suspended, and its clock never moves. Each run decides
+// once: when the context runs within silentAfterMs of the output being
+// opened, the run plays with sound; when it does not, the run goes on
+// silently on the Silent clock from where it stands (the page is told, and
+// shows a note), and stays silent even if the context starts later.
 #include <emscripten.h>
 
 #include <cerrno>
@@ -31,8 +38,10 @@ EM_JS(char*, tw_audio_open, (), {
     var reason = "";
     try {
         var a = Module.tarnwickAudio = Module.tarnwickAudio || {};
+        a.openedAt = performance.now();
+        a.decision = "";
         if (!a.context) a.context = new AudioContext();
-        if (a.context.state === "suspended") a.context.resume();
+        if (a.context.state === "suspended") a.context.resume().catch(function() {});
         a.voices = a.voices || {};
     } catch (e) {
         reason = String(e && e.message || e);
@@ -47,6 +56,23 @@ EM_JS(void, tw_audio_close, (), {
         try { a.voices[id].source.stop(); } catch (e) {}
     }
     a.voices = {};
+});
+
+// The run's one decision: 1 when the context runs (sound), 0 when it has not
+// started within `waitMs` of the output being opened (silent: the page's
+// onSilentRun shows the note), 2 while it is still to be made.
+EM_JS(int, tw_audio_decide, (double waitMs), {
+    var a = Module.tarnwickAudio;
+    if (!a || !a.context) return 0;
+    if (!a.decision) {
+        if (a.context.state === "running") {
+            a.decision = "sound";
+        } else if (performance.now() - a.openedAt >= waitMs) {
+            a.decision = "silent";
+            if (Module.onSilentRun) Module.onSilentRun();
+        }
+    }
+    return a.decision === "sound" ? 1 : a.decision === "silent" ? 0 : 2;
 });
 
 // The decoded sound of a file: its rate, channels and frames through the
@@ -131,6 +157,10 @@ void freeVoice(Voice* voice) { delete voice; }
 
 namespace {
 
+// How long a run waits for the audio context to start before it plays
+// without sound.
+constexpr double silentAfterMs = 1000;
+
 // The backend's state: the voices are numbered as they are made.
 struct State {
     int nextVoiceId = 1;
@@ -212,6 +242,17 @@ void voiceVolume(Stream& s) {
 
 std::optional<double> heardFrame(Stream& s) {
     if (!sounds(s)) return std::nullopt;
+    switch (tw_audio_decide(silentAfterMs)) {
+        case 0:
+            // Nothing may sound later out of step with the picture.
+            tw_audio_close();
+            fallBackToSilent();
+            return std::nullopt;
+        case 2:
+            return s.lastReported;  // the context's clock has not started yet
+        default:
+            break;
+    }
     const double seconds = tw_voice_heard(s.voice->id);
     if (seconds < 0) return s.lastReported;  // the voice has gone: it stays where it was
     return static_cast<double>(s.baseFrame) + std::floor(seconds * s.rate);

@@ -12,9 +12,18 @@
 //                                    shows; Yes/No questions answer No
 //                                    (messagebox_web.cpp)
 //   keys, size changes               the browser's keydown/keyup and resize
+//   minimised, restored              the page hidden (another tab, a locked
+//                                    phone) and shown again
+//   the window taken away            the WebGL context lost (a graphics
+//                                    reset); the page puts a fresh canvas
+//                                    in its place for the next run
 //   signals                          none: only setInterruptRequested
 //   runFrameLoop                     emscripten_set_main_loop (requestAnimationFrame)
-//   the performance counter          performance.now() in microseconds
+//   the performance counter          performance.now() in microseconds, less
+//                                    the time the page was hidden: a hidden
+//                                    page's frame loop stands still, so the
+//                                    first frame after it is not a long one,
+//                                    and the Silent clock waits for it
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -50,6 +59,9 @@ struct State {
     bool interrupt = false;
     FrameStep step = nullptr;
     LoopFinish finish = nullptr;
+    // The page's clock: performance.now() less the time spent hidden.
+    double hiddenSinceMs = -1;  // while hidden, when it was hidden
+    double hiddenTotalMs = 0;
 };
 
 State& state() {
@@ -110,11 +122,49 @@ EM_BOOL onResize(int, const EmscriptenUiEvent*, void*) {
     return EM_FALSE;
 }
 
+void setHidden(bool hidden) {
+    State& st = state();
+    const double now = emscripten_get_now();
+    if (hidden && st.hiddenSinceMs < 0) {
+        st.hiddenSinceMs = now;
+    } else if (!hidden && st.hiddenSinceMs >= 0) {
+        st.hiddenTotalMs += now - st.hiddenSinceMs;
+        st.hiddenSinceMs = -1;
+    }
+}
+
+double pageNowMs() {
+    const State& st = state();
+    return (st.hiddenSinceMs >= 0 ? st.hiddenSinceMs : emscripten_get_now()) - st.hiddenTotalMs;
+}
+
+EM_BOOL onVisibility(int, const EmscriptenVisibilityChangeEvent* change, void*) {
+    setHidden(change->hidden);
+    Event e;
+    e.type = change->hidden ? EventType::Minimised : EventType::Restored;
+    state().events.push_back(e);
+    return EM_FALSE;
+}
+
+EM_BOOL onContextLost(int, const void*, void*) {
+    Event e;
+    e.type = EventType::WindowLost;
+    state().events.push_back(e);
+    return EM_FALSE;
+}
+
 void listen(bool on) {
     const char* target = EMSCRIPTEN_EVENT_TARGET_WINDOW;
     emscripten_set_keydown_callback(target, nullptr, EM_TRUE, on ? onKey : nullptr);
     emscripten_set_keyup_callback(target, nullptr, EM_TRUE, on ? onKey : nullptr);
     emscripten_set_resize_callback(target, nullptr, EM_TRUE, on ? onResize : nullptr);
+    emscripten_set_visibilitychange_callback(nullptr, EM_TRUE, on ? onVisibility : nullptr);
+    if (on) {
+        EmscriptenVisibilityChangeEvent now;
+        if (emscripten_get_visibility_status(&now) == EMSCRIPTEN_RESULT_SUCCESS) setHidden(now.hidden);
+    } else {
+        setHidden(false);  // the clock runs on between runs
+    }
 }
 
 void loopPass() {
@@ -210,12 +260,14 @@ GLContext createContext(Window*, std::string& why) {
         st.context = 0;
         return nullptr;
     }
+    emscripten_set_webglcontextlost_callback(canvasTarget, nullptr, EM_TRUE, onContextLost);
     return reinterpret_cast<GLContext>(static_cast<std::intptr_t>(st.context));
 }
 
 bool deleteContext(GLContext context) {
     State& st = state();
     if (!context || !st.context) return false;
+    emscripten_set_webglcontextlost_callback(canvasTarget, nullptr, EM_TRUE, nullptr);
     glbinding::contextGone();
     emscripten_webgl_destroy_context(st.context);
     st.context = 0;
@@ -269,8 +321,8 @@ void runFrameLoop(FrameStep step, LoopFinish finish) {
 namespace systemclock {
 
 std::uint64_t counterFrequency() { return 1000000; }
-std::int64_t counterValue() { return static_cast<std::int64_t>(emscripten_get_now() * 1000.0); }
-std::int64_t monotonicNanoseconds() { return static_cast<std::int64_t>(emscripten_get_now() * 1e6); }
+std::int64_t counterValue() { return static_cast<std::int64_t>(pageNowMs() * 1000.0); }
+std::int64_t monotonicNanoseconds() { return static_cast<std::int64_t>(pageNowMs() * 1e6); }
 
 }  // namespace systemclock
 

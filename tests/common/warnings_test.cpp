@@ -81,6 +81,7 @@ TEST(Quoted, PlainTextStaysAsItIs) {
     EXPECT_EQ(::quoted("fast"), "\"fast\"");
     EXPECT_EQ(::quoted(""), "\"\"");
     EXPECT_EQ(::quoted("Grüße, \"so\" \\ ok"), "\"Grüße, \"so\" \\ ok\"");
+    EXPECT_EQ(::quoted("1 \u20ac \U0001F600"), "\"1 \u20ac \U0001F600\"");  // three and four bytes
 }
 
 TEST(Quoted, ControlAndForeignBytesAreEscapedSoAMessageStaysOneLine) {

@@ -205,6 +205,11 @@ TEST(SyncPlayback, RowsPastTheSongAreNeverProcessed) {
     EXPECT_EQ(advanceSync(*ms)[0], nullptr);
     EXPECT_EQ(ms->playback.pendingRows.size(), 8u);
 
+    // A playback holding fewer rows than the timeline is re-armed within its own.
+    SyncPlayback unsized;
+    rearmSyncPlayback(unsized, ms->timeline, 0);
+    EXPECT_TRUE(unsized.pendingRows.empty());
+
     // With nothing loaded there is nothing to advance.
     Loaded empty;
     startPlayback(empty);

@@ -320,6 +320,8 @@ TEST(SyncLoad, MissingOrEmptyFileGivesOneWarningAndTheDefaults) {
         SyncWarnings warnings;
         loadSync(path, '\t', 0.0f, s.file, s.timeline, &warnings);
         ASSERT_EQ(warnings.size(), 1u) << path << "\n" << warningsText(warnings);
+        // An unreadable file is named without a line; the empty one by its line 1.
+        EXPECT_EQ(warnings[0].line, path == dir.file("empty.csv") ? 1 : 0) << path;
         EXPECT_EQ(s.file.bpm, 120.0f);
         EXPECT_EQ(s.file.offset, 0.0f);
         EXPECT_TRUE(s.file.channels.empty());

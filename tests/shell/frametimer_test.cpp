@@ -45,6 +45,7 @@ TEST_F(FrameTimerTest, WithoutACounterTheTimerRunsOnAMonotonicClock) {
     platform::useManualCounter(0, 0);  // no performance counter
     FrameTimer timer;
     EXPECT_FALSE(startFrameTimer(timer));
+    EXPECT_TRUE(timer.monotonicFallback);
     platform::setManualCounter(25'000'000);  // nanoseconds on the fallback clock
     tickFrameTimer(timer);
     EXPECT_TRUE(std::isfinite(timer.elapsedMs));
@@ -57,6 +58,11 @@ TEST_F(FrameTimerTest, WithoutACounterTheTimerRunsOnAMonotonicClock) {
     platform::setManualCounter(2'000'000);
     tickFrameTimer(timer);
     EXPECT_DOUBLE_EQ(timer.elapsedMs, 2.0);
+
+    // Started again where there is a counter: back on the counter.
+    platform::useManualCounter(3579545, 0);
+    EXPECT_TRUE(startFrameTimer(timer));
+    EXPECT_FALSE(timer.monotonicFallback);
 }
 
 TEST_F(FrameTimerTest, RebaseOnTheMusicPositionReadsMillisecondsAndSparesTheNextDelta) {

@@ -49,6 +49,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # test executables named are built; the build system rebuilds the library and
 # the programs they need, and nothing else.
 TOOLS_CAPTURE_TESTS = "CaptureTool.*:CaptureOutput.*:BenchJson.*:Yuv.*"
+SHELL_PROGRAM_TESTS = {
+    "capture.cpp": [("tools_tests", "CaptureTool.*")],
+    "startup.cpp": [("tools_tests", "CaptureTool.*")],
+    "entry.cpp": [("e2e_tests", "CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"
+                                "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*")],
+}
 LAYERS = {
     # The glyph table is data (96 x 8 bytes): a changed bit shows only in a
     # picture of that letter, so of the font only the look-up is mutated.
@@ -57,7 +63,10 @@ LAYERS = {
     "sync": {"files": ["src/sync/*.cpp"], "runs": [("sync_tests", "*")]},
     "music": {"files": ["src/music/*.cpp"], "runs": [("music_tests", "*")]},
     "textures": {"files": ["src/textures/*.cpp"], "runs": [("textures_tests", "*")]},
-    "shell": {"files": ["src/shell/*.cpp"], "runs": [("shell_tests", "*")]},
+    # The shell's capture and start-up are what the capture tool runs, its
+    # entry what the demo runs: their tests run those programs.
+    "shell": {"files": ["src/shell/*.cpp"],
+              "runs": lambda name: [("shell_tests", "*")] + SHELL_PROGRAM_TESTS.get(name, [])},
     # The GL subset, the counter and the audio clock's arithmetic. The
     # window, message box, the GL bindings and the paths only pass calls on
     # to SDL or the browser; the back ends' own folders are left out whole.
@@ -69,7 +78,10 @@ LAYERS = {
                                              "steerClock", "devicePosition", "currentFrame", "reposition",
                                              "secondsToBytes", "bytesToSeconds", "setPosition", "position"]},
                  "runs": lambda name: [("glsubset_tests", "*")] if name.startswith("glsubset")
-                 else [("platform_tests", "ClockTest.*:DeviceClockTest.*:StreamTest.*:AudioBench.*")]},
+                 # Not the test that holds the device clock to the wall clock
+                 # within milliseconds: on a loaded machine it fails by itself.
+                 else [("platform_tests", "ClockTest.*:DeviceClockTest.*:StreamTest.*"
+                                          "-DeviceClockTest.SmoothMonotonicAndOnTime")]},
     # Code without drawing in it (the state record of the frame delta, the
     # texture set-up) is left out: the scene tests are not where its faults show.
     "scenes": {"files": ["src/scenes/*.cpp"], "skip": ["framedelta.cpp", "resources.cpp"],
@@ -577,6 +589,7 @@ def main():
     try:
         for layer, numbered, total in plan:
             # The unchanged sources first: the layer's tests must pass as they are.
+            baseline_ok = True
             # Each test executable once, with every filter its files use.
             filters = {}
             for _, m in numbered:
@@ -589,12 +602,16 @@ def main():
                                       "*" if "*" in wanted else ":".join(sorted(wanted))) if built else (False, out)
                 if not built or not ok:
                     sys.stderr.write(failed + "\n")
-                    sys.stderr.write("mutants: %s: the unchanged sources do not build or do not pass their tests\n"
-                                     % layer)
-                    return 1
+                    sys.stderr.write("mutants: %s: the unchanged sources do not build or do not pass their tests; "
+                                     "layer skipped\n" % layer)
+                    baseline_ok = False
+                    break
+            if not baseline_ok:
+                failing = True
+                continue
             began = time.monotonic()
             killed, survived, stillborn, equivalent = [], [], [], []
-            results.append((layer, killed, survived, stillborn, equivalent, began, total))
+            results.append([layer, killed, survived, stillborn, equivalent, None, total])
             for n, m in numbered:
                 original = originals.setdefault(m.path, open(m.path).read())
                 try:
@@ -618,7 +635,7 @@ def main():
                         f.write(original)
                 print("%-8s %4d %s:%d:%d: %s: %s" % (layer, n, os.path.relpath(m.path, source), m.line, m.column,
                                                      m.description, result), flush=True)
-            results[-1] = results[-1][:5] + (time.monotonic() - began, total)
+            results[-1][5] = time.monotonic() - began
     except KeyboardInterrupt:
         print("\nmutants: interrupted; the sources are as they were", flush=True)
     finally:
@@ -638,8 +655,8 @@ def main():
     print("%-8s %6s %6s %8s %6s %10s %7s %9s %10s" % ("layer", "of", "run", "survived", "killed", "equivalent",
                                                       "score", "minutes", "s/mutant"))
     for layer, killed, survived, stillborn, equivalent, elapsed, total in results:
-        if not isinstance(elapsed, float) or elapsed > 1e6:  # interrupted inside this layer
-            elapsed = time.monotonic() - elapsed
+        if elapsed is None:  # interrupted inside this layer
+            elapsed = time.monotonic() - began
         ran = len(killed) + len(survived) + len(equivalent) + len(stillborn)
         counted = len(killed) + len(survived)
         score = 100.0 * len(killed) / counted if counted else 0.0

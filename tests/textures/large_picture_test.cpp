@@ -1,4 +1,4 @@
-// A picture file larger than one read of the loader: all of it is read and decoded.
+// A picture file larger than one read of the loader: all of it is read, decoded and uploaded.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -26,6 +26,13 @@ TEST(TexturesLarge, APictureOverManyReadsIsDecodedWhole) {
     EXPECT_FALSE(loadFailed);
     EXPECT_EQ(t.width, 300u);
     EXPECT_EQ(t.height, 300u);
+    // Uploaded as the base level, without a border.
+    ASSERT_EQ(gldouble::countCalls("glTexImage2D"), 1);
+    for (const gldouble::Call& call : gldouble::calls()) {
+        if (call.name != "glTexImage2D") continue;
+        EXPECT_EQ(call.args[1], 0.0);  // level
+        EXPECT_EQ(call.args[5], 0.0);  // border
+    }
     std::free(t.pixels);
     loadFailed = false;
 }

@@ -164,6 +164,11 @@ TEST(SyncPlayback, SeekRearmsFromThePositionBeforeTheJump) {
     // Re-indexed from the row of the last advance, 12: placements start at
     // 0 4 6 10 14, so the fourth holds it.
     EXPECT_EQ(ms->playback.placementIndex[0], 3);
+
+    // From a last advance inside the first placement, the first placement.
+    twoAdvancesAt(*ms, 2);
+    seekToSeconds(0.0f, *ms);
+    EXPECT_EQ(ms->playback.placementIndex[0], 0);
 }
 
 TEST(SyncPlayback, EmptyCellsKeepTheCurrentValue) {

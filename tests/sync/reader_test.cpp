@@ -154,6 +154,12 @@ TEST(SyncReader, SectionsInEitherOrderAfterIgnoredLines) {
     ASSERT_EQ(ms->file.channels[0].placements.size(), 1u);
     EXPECT_EQ(ms->file.channels[0].placements[0]->name, "p");
     EXPECT_EQ(ms->timeline.rowsPerBeat, 2);
+
+    // A section on the very first line is found as well.
+    auto first = load(crlf({"PATTERNS", "r\t2", "t\tINTEGER", "p\t5\t6", "CHANNELS", "c\tp", "flag\t1"}), 0.0, &warnings);
+    ASSERT_EQ(first->file.channels.size(), 1u);
+    ASSERT_EQ(first->file.channels[0].placements.size(), 1u);
+    EXPECT_EQ(first->file.channels[0].placements[0]->name, "p");
 }
 
 TEST(SyncReader, LineBreaksOtherThanCrLfJoinLines) {

@@ -48,10 +48,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # gtest filter), or a function of the file's name giving that list. Only the
 # test executables named are built; the build system rebuilds the library and
 # the programs they need, and nothing else.
-TOOLS_CAPTURE_TESTS = "CaptureTool.*:CaptureOutput.*:BenchJson.*:Yuv.*"
+# Not the memory test of a late shot: it renders for half a minute and
+# checks the peak memory, which no single-token fault here moves.
+CAPTURE_TOOL_TESTS = "CaptureTool.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot"
+TOOLS_CAPTURE_TESTS = "CaptureTool.*:CaptureOutput.*:BenchJson.*:Yuv.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot"
 SHELL_PROGRAM_TESTS = {
-    "capture.cpp": [("tools_tests", "CaptureTool.*")],
-    "startup.cpp": [("tools_tests", "CaptureTool.*")],
+    "capture.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
+    "startup.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
     "entry.cpp": [("e2e_tests", "CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"
                                 "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*")],
 }
@@ -408,7 +411,7 @@ def read_equivalents():
         line = line.rstrip("\n")
         if not line.strip() or line.startswith("#"):
             continue
-        key, _, reason = line.partition(" || ")
+        key, _, reason = line.rpartition(" || ")
         keys[key.strip()] = reason.strip()
     return keys
 

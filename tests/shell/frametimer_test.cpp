@@ -39,6 +39,15 @@ TEST_F(FrameTimerTest, TicksPerMillisecondAreTruncatedAndDeltasComeFromTheAccumu
     platform::setManualCounter(1000 + 3579 * 5032);
     tickFrameTimer(timer);
     EXPECT_DOUBLE_EQ(timer.deltaMs, 5000.0);
+
+    // A 1 kHz counter, one tick a millisecond, is kept from frame to frame.
+    platform::useManualCounter(1000, 0);
+    EXPECT_TRUE(startFrameTimer(timer));
+    for (int ms : {16, 32}) {
+        platform::setManualCounter(ms);
+        tickFrameTimer(timer);
+    }
+    EXPECT_DOUBLE_EQ(timer.elapsedMs, 32.0);
 }
 
 TEST_F(FrameTimerTest, WithoutACounterTheTimerRunsOnAMonotonicClock) {

@@ -80,7 +80,7 @@ TEST(SyncTool, UsageErrorsGiveExitStatusTwo) {
              {},
              {"--json"},
              {dir.file("sync.csv"), "--bogus"},
-             {dir.file("sync.csv"), "-q"},  // an unknown short option is no file name
+             {"-q"},  // an unknown short option, not a file name
              {dir.file("sync.csv"), "--length", "10000000.5"},
              {dir.file("sync.csv"), dir.file("sync.csv")},
              {dir.file("sync.csv"), "--length"},

@@ -124,11 +124,12 @@ scenes: build
 bench: build
 	./$(BUILD_DIR)/tools/capture/tarnwick-capture --bench
 
-# Single-token faults planted in src/scenes, one at a time, each against the
-# scene and image tests (in build-mutants/); prints which ones survive. A
-# check of the tests themselves, not part of `make test`.
+# Single-token faults planted in every layer, one at a time, each against that
+# layer's own tests (in build-mutants/); prints which ones survive and a table
+# per layer. A check of the tests themselves, not part of `make test`.
+# MUTANTS_ARGS narrows it, e.g. MUTANTS_ARGS="--layer sync --sample 20".
 mutants: deps
-	python3 tools/mutants/mutants.py
+	nice -n 10 python3 tools/mutants/mutants.py $(MUTANTS_ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(WEB_BUILD_DIR)

@@ -45,6 +45,9 @@ TEST(Font8x8, OutsideTheCellAndTheTableNothingIsSet) {
     EXPECT_FALSE(glyphDefined(static_cast<char>(200)));
     EXPECT_FALSE(glyphDefined(static_cast<char>(127)));
     EXPECT_FALSE(glyphDefined('a'));  // upper case only
+    // Just outside the table at either end: the blank glyph, not a row next to the table.
+    EXPECT_EQ(glyphRows(static_cast<char>(glyphFirstCode - 1)), glyphRows('\t'));
+    EXPECT_EQ(glyphRows(static_cast<char>(glyphFirstCode + glyphCount)), glyphRows('\t'));
 }
 
 TEST(Font8x8, EveryCharacterOfTheDemoLetteringHasAGlyph) {

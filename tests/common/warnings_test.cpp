@@ -1,6 +1,7 @@
 // Collecting warnings: the first few of each kind kept, all of them counted.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -81,12 +82,14 @@ TEST(Quoted, PlainTextStaysAsItIs) {
     EXPECT_EQ(::quoted("fast"), "\"fast\"");
     EXPECT_EQ(::quoted(""), "\"\"");
     EXPECT_EQ(::quoted("Grüße, \"so\" \\ ok"), "\"Grüße, \"so\" \\ ok\"");
+    EXPECT_EQ(::quoted("1 \u20ac \U0001F600"), "\"1 \u20ac \U0001F600\"");  // three and four bytes
 }
 
 TEST(Quoted, ControlAndForeignBytesAreEscapedSoAMessageStaysOneLine) {
     EXPECT_EQ(::quoted(std::string("a\r\nb\x01\x7f", 6)), "\"a\\x0d\\x0ab\\x01\\x7f\"");
     EXPECT_EQ(::quoted(std::string("\xff\xc3", 2)), "\"\\xff\\xc3\"");  // not UTF-8, and a sequence cut short
     EXPECT_EQ(::quoted(std::string("x\0y", 3)), "\"x\\x00y\"");
+    EXPECT_EQ(::quoted("\xc3" "A"), "\"\\xc3A\"");  // a lead byte without its continuation
 }
 
 TEST(Quoted, LongTextIsCutWithTheCountOfWhatIsLeftOut) {
@@ -97,6 +100,14 @@ TEST(Quoted, LongTextIsCutWithTheCountOfWhatIsLeftOut) {
     for (int i = 0; i < 61; ++i) accents += "é";
     EXPECT_EQ(::quoted(accents), "\"" + accents.substr(0, 120) + "\" (and 2 more bytes)");
     EXPECT_EQ(::quoted(std::string(quotedCharacters, 'y')), "\"" + std::string(quotedCharacters, 'y') + "\"");
+}
+
+TEST(FormatNumber, NineSignificantDigitsAndTheNamesOfWhatIsNoNumber) {
+    const std::pair<double, const char*> cases[] = {
+        {0.5, "0.5"}, {1.0 / 3, "0.333333333"}, {-1e20, "-1e+20"},
+        {std::nan(""), "nan"}, {HUGE_VAL, "inf"}, {-HUGE_VAL, "-inf"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(formatNumber(value), text) << value;
 }
 
 }  // namespace

@@ -26,6 +26,16 @@ TEST(MusicSyncLoad, TakesTheSongLengthFromTheStream) {
     EXPECT_EQ(ms.file.offset, 0.5f);
     // 60 s at 125 bpm: 125 beats of 4 rows.
     EXPECT_EQ(ms.timeline.totalRows, 500);
+
+    // Loaded again: onto an empty model, the first playback gone with it.
+    const std::size_t patterns = ms.file.patterns.size();
+    ms.playback.syncRow = 7;
+    ms.playback.pendingRows.assign(3, true);
+    loadSync(dir.file("sync.csv"), '\t', ms, &warnings);
+    EXPECT_EQ(ms.file.patterns.size(), patterns);
+    EXPECT_EQ(ms.timeline.totalRows, 500);
+    EXPECT_EQ(ms.playback.syncRow, 0);
+    EXPECT_TRUE(ms.playback.pendingRows.empty());
     audio::freeOutput();
 }
 
@@ -59,6 +69,17 @@ TEST(MusicSyncLoad, AFloodOfWarningsPrintsTwentyAndTheCountOfTheRest) {
     EXPECT_NE(err.find("tarnwick: " + dir.file("flood.csv") + ": ... and 80 more warnings like this\n"),
               std::string::npos)
         << err;
+
+    // One warning past the twenty is counted as well.
+    text = "h\tt\r\nbpm\t125\r\noff\t0\r\n";
+    for (int i = 0; i < 42; ++i) text += "\r\n";  // 21 joined lines
+    testsupport::writeFile(dir.file("flood.csv"), text + "PATTERNS\r\nCHANNELS\r\n");
+    testsupport::watchLoadMessages();
+    loadSync(dir.file("flood.csv"), '\t', ms);
+    err = testsupport::loadMessagesPrintedAs("tarnwick");
+    lines = 0;
+    for (char c : err) lines += c == '\n';
+    EXPECT_EQ(lines, 21u) << err;
 }
 
 }  // namespace

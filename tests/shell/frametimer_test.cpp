@@ -39,12 +39,22 @@ TEST_F(FrameTimerTest, TicksPerMillisecondAreTruncatedAndDeltasComeFromTheAccumu
     platform::setManualCounter(1000 + 3579 * 5032);
     tickFrameTimer(timer);
     EXPECT_DOUBLE_EQ(timer.deltaMs, 5000.0);
+
+    // A 1 kHz counter, one tick a millisecond, is kept from frame to frame.
+    platform::useManualCounter(1000, 0);
+    EXPECT_TRUE(startFrameTimer(timer));
+    for (int ms : {16, 32}) {
+        platform::setManualCounter(ms);
+        tickFrameTimer(timer);
+    }
+    EXPECT_DOUBLE_EQ(timer.elapsedMs, 32.0);
 }
 
 TEST_F(FrameTimerTest, WithoutACounterTheTimerRunsOnAMonotonicClock) {
     platform::useManualCounter(0, 0);  // no performance counter
     FrameTimer timer;
     EXPECT_FALSE(startFrameTimer(timer));
+    EXPECT_TRUE(timer.monotonicFallback);
     platform::setManualCounter(25'000'000);  // nanoseconds on the fallback clock
     tickFrameTimer(timer);
     EXPECT_TRUE(std::isfinite(timer.elapsedMs));
@@ -57,6 +67,11 @@ TEST_F(FrameTimerTest, WithoutACounterTheTimerRunsOnAMonotonicClock) {
     platform::setManualCounter(2'000'000);
     tickFrameTimer(timer);
     EXPECT_DOUBLE_EQ(timer.elapsedMs, 2.0);
+
+    // Started again where there is a counter: back on the counter.
+    platform::useManualCounter(3579545, 0);
+    EXPECT_TRUE(startFrameTimer(timer));
+    EXPECT_FALSE(timer.monotonicFallback);
 }
 
 TEST_F(FrameTimerTest, RebaseOnTheMusicPositionReadsMillisecondsAndSparesTheNextDelta) {

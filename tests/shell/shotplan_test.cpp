@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "scenes/schedule.h"
 #include "shell/shotplan.h"
 
 namespace {
@@ -54,6 +55,16 @@ TEST(ShotPlan, WithNoFrameShownEveryRowIsNeverDrawnAfterRow0) {
     EXPECT_EQ(why, "row 0 is never drawn: the music ends the demo after row 0");
     EXPECT_EQ(neverDrawn("rows 8 to 753 are", shownFramesOf(frameRows)),
               "rows 8 to 753 are never drawn: the music ends the demo after row 7");
+
+    // Frames at --fps 30 on either side of the last row: stepped over it, or reached it.
+    ShownFrames stepped = shownFramesOf({lastDemoRow - 1, lastDemoRow + 1});
+    stepped.count = 1;
+    stepped.fps = 30;
+    EXPECT_EQ(neverDrawn("row 753 is", stepped).rfind("row 753 is never drawn at --fps 30: one frame shows row 752", 0), 0u);
+    ShownFrames reached = shownFramesOf({lastDemoRow, lastDemoRow + 2});
+    reached.count = 1;
+    reached.fps = 30;
+    EXPECT_EQ(neverDrawn("row 755 is", reached), "row 755 is never drawn: the music ends the demo after row 753");
 }
 
 }  // namespace

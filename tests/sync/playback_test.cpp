@@ -164,6 +164,11 @@ TEST(SyncPlayback, SeekRearmsFromThePositionBeforeTheJump) {
     // Re-indexed from the row of the last advance, 12: placements start at
     // 0 4 6 10 14, so the fourth holds it.
     EXPECT_EQ(ms->playback.placementIndex[0], 3);
+
+    // From a last advance inside the first placement, the first placement.
+    twoAdvancesAt(*ms, 2);
+    seekToSeconds(0.0f, *ms);
+    EXPECT_EQ(ms->playback.placementIndex[0], 0);
 }
 
 TEST(SyncPlayback, EmptyCellsKeepTheCurrentValue) {
@@ -204,6 +209,11 @@ TEST(SyncPlayback, RowsPastTheSongAreNeverProcessed) {
     EXPECT_EQ(ms->playback.syncRow, 8);
     EXPECT_EQ(advanceSync(*ms)[0], nullptr);
     EXPECT_EQ(ms->playback.pendingRows.size(), 8u);
+
+    // A playback holding fewer rows than the timeline is re-armed within its own.
+    SyncPlayback unsized;
+    rearmSyncPlayback(unsized, ms->timeline, 0);
+    EXPECT_TRUE(unsized.pendingRows.empty());
 
     // With nothing loaded there is nothing to advance.
     Loaded empty;

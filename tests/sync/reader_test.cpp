@@ -21,7 +21,8 @@ TEST(SyncNumbers, ReadLikeAtofAndAtoi) {
     EXPECT_TRUE(std::isinf(readSyncFloat("1e400")));
 
     for (const char* text : {"1", " -12abc", "+7", "1.5", "yes", "", "-", "2147483647", "2147483648",
-                             "99999999999", "-99999999999999999999999", "\t\v 42", "0012"}) {
+                             "99999999999", "-99999999999999999999999", "\t\v 42", "0012",
+                             "9223372036854775808", "-9223372036854775809"}) {  // just past the 64-bit range
         EXPECT_EQ(readSyncInt(text), std::atoi(text)) << '"' << text << '"';
     }
 }
@@ -154,6 +155,15 @@ TEST(SyncReader, SectionsInEitherOrderAfterIgnoredLines) {
     ASSERT_EQ(ms->file.channels[0].placements.size(), 1u);
     EXPECT_EQ(ms->file.channels[0].placements[0]->name, "p");
     EXPECT_EQ(ms->timeline.rowsPerBeat, 2);
+
+    // A section on the very first line is found as well, either section.
+    for (const Lines& text : {Lines{"PATTERNS", "r\t2", "t\tINTEGER", "p\t5\t6", "CHANNELS", "c\tp", "flag\t1"},
+                              Lines{"CHANNELS", "c\tp", "flag\t1", "PATTERNS", "r\t2", "t\tINTEGER", "p\t5\t6"}}) {
+        auto first = load(crlf(text), 0.0, &warnings);
+        ASSERT_EQ(first->file.channels.size(), 1u) << text[0];
+        ASSERT_EQ(first->file.channels[0].placements.size(), 1u) << text[0];
+        EXPECT_EQ(first->file.channels[0].placements[0]->name, "p");
+    }
 }
 
 TEST(SyncReader, LineBreaksOtherThanCrLfJoinLines) {
@@ -320,6 +330,8 @@ TEST(SyncLoad, MissingOrEmptyFileGivesOneWarningAndTheDefaults) {
         SyncWarnings warnings;
         loadSync(path, '\t', 0.0f, s.file, s.timeline, &warnings);
         ASSERT_EQ(warnings.size(), 1u) << path << "\n" << warningsText(warnings);
+        // An unreadable file is named without a line; the empty one by its line 1.
+        EXPECT_EQ(warnings[0].line, path == dir.file("empty.csv") ? 1 : 0) << path;
         EXPECT_EQ(s.file.bpm, 120.0f);
         EXPECT_EQ(s.file.offset, 0.0f);
         EXPECT_TRUE(s.file.channels.empty());
@@ -336,6 +348,9 @@ TEST(SyncLoad, ReadsTheWholeFile) {
     std::vector<char> buffer;
     ASSERT_TRUE(readTextFile(dir.file("sync.csv"), buffer));
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), exampleFile());
+    testsupport::writeFile(dir.file("one.csv"), "h");  // a single byte is read too
+    ASSERT_TRUE(readTextFile(dir.file("one.csv"), buffer));
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "h");
 
     Loaded s;
     SyncWarnings warnings;

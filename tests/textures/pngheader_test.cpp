@@ -31,6 +31,7 @@ TEST(PngHeader, ShortOrForeignBytesAreNotAHeader) {
         EXPECT_FALSE(h.why.empty());
     }
     EXPECT_EQ(read(full.substr(0, 8)).why, "the file ends inside the PNG header");
+    EXPECT_EQ(read(full.substr(0, pngHeaderBytes - 1)).why, "the file ends inside the PNG header");
 
     std::string gif = full;
     gif.replace(0, 6, "GIF89a");
@@ -58,6 +59,7 @@ TEST(PictureSize, TheLimitIsTheGlMaximumButNeverAbove8192) {
     EXPECT_EQ(pictureSideLimit(8192), 8192u);
     EXPECT_EQ(pictureSideLimit(4096), 4096u);
     EXPECT_EQ(pictureSideLimit(64), 64u);
+    EXPECT_EQ(pictureSideLimit(1), 1u);
     // An implementation that says nothing usable leaves the fixed bound.
     EXPECT_EQ(pictureSideLimit(0), 8192u);
     EXPECT_EQ(pictureSideLimit(-1), 8192u);

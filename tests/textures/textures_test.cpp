@@ -159,6 +159,7 @@ TEST(Textures, AFileLoadedTwiceIsReportedOnceButFailsBothTimes) {
 TEST(Textures, MissingEmptyDirectoryAndFifoAreNamedWithTheirReason) {
     TempDir dir;
     testsupport::writeFile(dir.file("empty.png"), "");
+    testsupport::writeFile(dir.file("one.png"), "\x89");  // one byte is read, not taken for none
     std::filesystem::create_directory(dir.file("folder.png"));
     // Opened as a plain file, a FIFO would wait for a writer for ever.
     ASSERT_EQ(mkfifo(dir.file("fifo.png").c_str(), 0600), 0);
@@ -167,6 +168,7 @@ TEST(Textures, MissingEmptyDirectoryAndFifoAreNamedWithTheirReason) {
         const char* reason;
     } cases[] = {{"missing.png", "no such file"},
                  {"empty.png", "the file is empty"},
+                 {"one.png", "not a PNG file (no PNG signature)"},
                  {"folder.png", "is a directory"},
                  {"fifo.png", "not a regular file"}};
     for (const auto& c : cases) {

@@ -80,6 +80,8 @@ TEST(SyncTool, UsageErrorsGiveExitStatusTwo) {
              {},
              {"--json"},
              {dir.file("sync.csv"), "--bogus"},
+             {"-q"},  // an unknown short option, not a file name
+             {dir.file("sync.csv"), "--length", "10000000.5"},
              {dir.file("sync.csv"), dir.file("sync.csv")},
              {dir.file("sync.csv"), "--length"},
              {dir.file("sync.csv"), "--length", "abc"},

@@ -1,28 +1,37 @@
 #!/usr/bin/env python3
-"""Plants single-token faults in src/scenes/ and says which ones the tests catch.
+"""Plants single-token faults in one layer of the code at a time and says which ones the tests catch.
 
-Each mutant changes one thing in one scene source: a number, an operator, two
-neighbouring arguments of a call swapped, or one GL state call deleted. The
-scene and image tests are rebuilt with it and run; a mutant is killed when a test fails, crashes or
-runs past the time limit, and survives when every test still passes. A mutant
-that does not compile is counted apart.
+Each mutant changes one thing in one source: a number, an operator, two
+neighbouring arguments of a call swapped, one GL state call deleted, an early
+return or continue deleted, an assignment to a member (or a reset to {})
+dropped, a condition negated, or a bound moved by one. The layer's own tests
+(and only the test executables and programs they need) are rebuilt with it and
+run; a mutant is killed when a test fails, crashes or runs past the time
+limit, and survives when every test still passes. A mutant that does not
+compile is counted apart.
+
+The layers (LAYERS below) pick their files by folder glob, so files that move
+between folders of a layer stay covered; files that only talk to SDL or the
+browser are left out by name (SKIP) and listed by --list-layers.
 
 The faults go into a copy of the sources inside the run's own build folder
 (build-mutants/source, refreshed from the working tree at the start of every
 run), never into the working tree: work and builds there go on undisturbed,
-and an interrupted run leaves nothing behind. Only the two test targets are
-rebuilt, and a mutant's file is put back after it, also on Ctrl-C.
+and an interrupted run leaves nothing behind. A mutant's file is put back
+after it, also on Ctrl-C.
 
-Survivors that cannot change what is drawn are listed, with the reason, in
-equivalent.txt next to this script; they are reported but not counted against
-the score.
+Survivors that cannot change what a test could see are listed, with the
+reason, in equivalent.txt next to this script; they are reported but not
+counted against the score.
 
-    tools/mutants/mutants.py [--list] [--file F] [--only N,M] [--sample N] [--build-dir D]
+    tools/mutants/mutants.py [--layer NAME] [--list] [--file F] [--only N,M] [--sample N] [--build-dir D]
 
-All faults together are far too many to build one by one on a small
-machine, so by default an evenly spread sample of 170 runs (--sample 0: all).
+All faults together are far too many to build one by one on a small machine,
+so by default an evenly spread sample of 60 per layer runs (--sample 0: all).
 """
 import argparse
+import fnmatch
+import glob
 import os
 import re
 import shutil
@@ -33,10 +42,56 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 HERE = os.path.dirname(os.path.abspath(__file__))
-TARGETS = ["scenes_tests", "image_tests"]
-# Code without drawing in it (the state record of the frame delta, the
-# texture set-up) is left out: the scene tests are not where its faults show.
-SKIP_FILES = {"framedelta.cpp", "resources.cpp"}
+
+# The layers: the files they mutate (globs under the source root), the files
+# left out of them, and the test runs that stand for them: (test executable,
+# gtest filter), or a function of the file's name giving that list. Only the
+# test executables named are built; the build system rebuilds the library and
+# the programs they need, and nothing else.
+# Not the memory test of a late shot: it renders for half a minute and
+# checks the peak memory, which no single-token fault here moves.
+CAPTURE_TOOL_TESTS = "CaptureTool.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot"
+TOOLS_CAPTURE_TESTS = "CaptureTool.*:CaptureOutput.*:BenchJson.*:Yuv.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot"
+SHELL_PROGRAM_TESTS = {
+    "capture.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
+    "startup.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
+    "entry.cpp": [("e2e_tests", "CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"
+                                "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*")],
+}
+LAYERS = {
+    # The glyph table is data (96 x 8 bytes): a changed bit shows only in a
+    # picture of that letter, so of the font only the look-up is mutated.
+    "common": {"files": ["src/common/*.cpp"], "runs": [("common_tests", "*")],
+               "functions": {"font8x8.cpp": ["glyphRows", "glyphPixel", "glyphDefined"]}},
+    "sync": {"files": ["src/sync/*.cpp"], "runs": [("sync_tests", "*")]},
+    "music": {"files": ["src/music/*.cpp"], "runs": [("music_tests", "*")]},
+    "textures": {"files": ["src/textures/*.cpp"], "runs": [("textures_tests", "*")]},
+    # The shell's capture and start-up are what the capture tool runs, its
+    # entry what the demo runs: their tests run those programs.
+    "shell": {"files": ["src/shell/*.cpp"],
+              "runs": lambda name: [("shell_tests", "*")] + SHELL_PROGRAM_TESTS.get(name, [])},
+    # The GL subset, the counter and the audio clock's arithmetic. The
+    # window, message box, the GL bindings and the paths only pass calls on
+    # to SDL or the browser; the back ends' own folders are left out whole.
+    "platform": {"files": ["src/platform/*.cpp", "src/platform/streamframes.h"],
+                 "skip": ["window.cpp", "messagebox.cpp", "glsubset_sdl.cpp", "gl_desktop.cpp", "paths.cpp"],
+                 # Only these functions of the audio front end: the rest opens
+                 # devices and decoders through SDL.
+                 "functions": {"audio.cpp": ["secondsBetween", "streamFramesPerDeviceFrame", "wallClockFrames",
+                                             "steerClock", "devicePosition", "currentFrame", "reposition",
+                                             "secondsToBytes", "bytesToSeconds", "setPosition", "position"]},
+                 "runs": lambda name: [("glsubset_tests", "*")] if name.startswith("glsubset")
+                 # Not the test that holds the device clock to the wall clock
+                 # within milliseconds: on a loaded machine it fails by itself.
+                 else [("platform_tests", "ClockTest.*:DeviceClockTest.*:StreamTest.*"
+                                          "-DeviceClockTest.SmoothMonotonicAndOnTime")]},
+    # Code without drawing in it (the state record of the frame delta, the
+    # texture set-up) is left out: the scene tests are not where its faults show.
+    "scenes": {"files": ["src/scenes/*.cpp"], "skip": ["framedelta.cpp", "resources.cpp"],
+               "runs": lambda name: [("scenes_tests", "*"), ("image_tests", IMAGE_TESTS.get(name, "*"))]},
+    "capture": {"files": ["tools/capture/*.cpp"], "runs": [("tools_tests", TOOLS_CAPTURE_TESTS)]},
+    "synctool": {"files": ["tools/sync/*.cpp"], "runs": [("tools_tests", "SyncTool.*")]},
+}
 
 # The GL calls that set state: deleting one must change what a test sees.
 STATE_CALLS = ("glEnable", "glDisable", "glBindTexture", "glBlendFunc", "glLoadIdentity", "glClearColor",
@@ -52,11 +107,15 @@ TOKEN = re.compile(r"""
     (?P<comment>//[^\n]*|/\*.*?\*/)
   | (?P<string>"(?:\\.|[^"\\])*"|'(?:\\.|[^'\\])*')
   | (?P<pre>^[ \t]*\#[^\n]*)
-  | (?P<number>(?:\d+\.\d*|\.\d+|\d+)(?:[eE][+-]?\d+)?[uUlLfF]*)
+  | (?P<number>0[xX][0-9a-fA-F]+[uUlL]*|(?:\d+\.\d*|\.\d+|\d+)(?:[eE][+-]?\d+)?[uUlLfF]*)
   | (?P<ident>[A-Za-z_]\w*)
   | (?P<op>->|\+\+|--|<<=|>>=|<<|>>|<=|>=|==|!=|&&|\|\||[-+*/%<>=!&|^~?:;,.(){}\[\]])
   | (?P<space>\s+)
 """, re.S | re.M | re.X)
+
+
+# The copy of the sources the mutants are planted in (set by main).
+SOURCE_ROOT = []
 
 
 class Token:
@@ -91,28 +150,35 @@ class Mutant:
         self.column = start - src.rfind("\n", 0, start)
         self.original = src[start:end]
 
-    def key(self):
-        """Stable name for the list of equivalent mutants: file, the change, the line's text."""
-        return "%s | %s" % (os.path.basename(self.path), self.description)
-
-    def any_change_key(self):
-        """The same for every change on this line: "FILE | *  [LINE]"."""
-        return "%s | *  [%s]" % (os.path.basename(self.path), self.description.split("  [", 1)[1][:-1])
+    def names(self):
+        """The names the list of equivalents may give this file by: its name alone (where it is
+        unique), and its path below src/ or from the root (sync/reader.cpp, tools/sync/main.cpp)."""
+        rel = os.path.relpath(self.path, SOURCE_ROOT[0]) if SOURCE_ROOT else self.path
+        names = [os.path.basename(self.path), rel]
+        if rel.startswith("src/"):
+            names.append(rel[4:])
+        return names
 
     def equivalence(self, equivalents):
-        """The reason this mutant is listed as equivalent, if it is: by file, or by file:line (or
-        file:line:column) where the same text stands on several lines or places."""
-        name = os.path.basename(self.path)
-        keys = [self.key(), self.any_change_key()]
-        for at in ("%s:%d" % (name, self.line), "%s:%d:%d" % (name, self.line, self.column)):
-            keys += [k.replace(name, at, 1) for k in keys[:2]]
-        return next((equivalents[k] for k in keys if k in equivalents), None)
+        """The reason this mutant is listed as equivalent, if it is: "FILE | CHANGE  [LINE]" or
+        "FILE | *  [LINE]" for any change on that line, by file, or by file:line (or file:line:column)
+        where the same text stands on several lines or places."""
+        line_text = self.description.split("  [", 1)[1][:-1]
+        for name in self.names():
+            for at in (name, "%s:%d" % (name, self.line), "%s:%d:%d" % (name, self.line, self.column)):
+                for key in ("%s | %s" % (at, self.description), "%s | *  [%s]" % (at, line_text)):
+                    if key in equivalents:
+                        return equivalents[key]
+        return None
 
     def apply(self, src):
         return src[:self.start] + self.replacement + src[self.end:]
 
 
 def mutated_number(text):
+    hexa = re.match(r"^0[xX]([0-9a-fA-F]+)([uUlL]*)$", text)
+    if hexa:
+        return "0x%X%s" % (int(hexa.group(1), 16) + 1, hexa.group(2))
     m = re.match(r"^([0-9.eE+-]+?)([uUlLfF]*)$", text)
     body, suffix = m.group(1), m.group(2)
     if re.fullmatch(r"\d+", body):
@@ -147,12 +213,79 @@ def top_level_args(tokens, open_index):
     return args, len(tokens) - 1
 
 
-def generate(path):
+def matching(tokens, i):
+    """Index of the bracket that closes (or opens) the one at i."""
+    pairs = {"(": ")", "{": "}", "[": "]"}
+    step = 1 if tokens[i].text in pairs else -1
+    opener = tokens[i].text if step == 1 else next(k for k, v in pairs.items() if v == tokens[i].text)
+    closer = pairs[opener]
+    depth = 0
+    j = i
+    while 0 <= j < len(tokens):
+        if tokens[j].text == opener:
+            depth += step
+        elif tokens[j].text == closer:
+            depth -= step
+        if depth == 0:
+            return j
+        j += step
+    return None
+
+
+def function_spans(tokens, names):
+    """Character spans of the bodies of the functions with these names."""
+    spans = []
+    for i, tok in enumerate(tokens):
+        if tok.kind != "ident" or tok.text not in names or i + 1 >= len(tokens) or tokens[i + 1].text != "(":
+            continue
+        close = matching(tokens, i + 1)
+        j = close + 1 if close is not None else len(tokens)
+        while j < len(tokens) and tokens[j].kind == "ident" and tokens[j].text in ("const", "noexcept", "override"):
+            j += 1
+        if j < len(tokens) and tokens[j].text == "{":
+            end = matching(tokens, j)
+            if end is not None:
+                spans.append((tokens[j].start, tokens[end].end))
+    return spans
+
+
+def controls(tokens, i):
+    """Whether the token at i ends the head of an if/else/for/while: the ')' of "if (...)" or an else."""
+    if i < 0:
+        return False
+    if tokens[i].text == "else":
+        return True
+    if tokens[i].text != ")":
+        return False
+    opener = matching(tokens, i)
+    return opener is not None and opener > 0 and tokens[opener - 1].text in ("if", "for", "while")
+
+
+KEYWORDS = {"std", "static_cast", "reinterpret_cast", "const_cast", "const", "sizeof", "true", "false", "nullptr",
+            "unsigned", "int", "char", "float", "double", "bool", "auto", "void", "long", "short", "typename"}
+
+
+def template_close(tokens, i):
+    """Whether the '>' at i closes a template's arguments: a '<' stands a few tokens before it
+    with no bracket, statement end or logical operator between."""
+    for j in range(i - 1, max(i - 9, -1), -1):
+        t = tokens[j].text
+        if t == "<":
+            return True
+        if t in ("(", ")", ";", "{", "}", "&&", "||", "?", "=", "return"):
+            return False
+    return False
+
+
+def generate(path, functions=None):
     src = open(path).read()
     tokens = tokenize(src)
     mutants = []
+    spans = function_spans(tokens, functions) if functions else None
 
     def add(start, end, replacement, what):
+        if spans is not None and not any(a <= start < b for a, b in spans):
+            return
         line_text = src[src.rfind("\n", 0, start) + 1:src.find("\n", start)].strip()
         mutants.append(Mutant(path, start, end, replacement, "%s  [%s]" % (what, line_text), src))
 
@@ -180,11 +313,21 @@ def generate(path):
             # Template brackets and pointers-to-member are not comparisons.
             if tok.text in ("<", ">") and prev.kind == "ident" and re.match(r"^(static_cast|std|vector|array|max|min)$", prev.text):
                 continue
+            if tok.text == "<" and prev.kind == "ident" and i >= 2 and tokens[i - 2].text == ":":
+                continue
+            if tok.text == ">" and template_close(tokens, i):
+                continue
+            # Text joined to text: "a" - b does not compile.
+            if tok.text == "+" and (prev.kind == "string" or (i + 1 < len(tokens) and tokens[i + 1].kind == "string")):
+                continue
             if tok.text == "*" and i + 1 < len(tokens) and tokens[i + 1].text in (")", ",", ">"):
                 continue
             # A pointer declaration ("ArcBand* band = ...") is not a product.
             if tok.text == "*" and i + 2 < len(tokens) and tokens[i + 1].kind == "ident" and \
                     tokens[i + 2].text in ("=", ";") and prev.kind == "ident":
+                continue
+            # Nor is a parameter's ("SyncWarnings* warnings"): written against the type, not spaced.
+            if tok.text == "*" and prev.kind == "ident" and src[tok.start - 1] not in " \t" and src[tok.end] in " \t":
                 continue
             new = BINARY_SWAPS[tok.text]
             add(tok.start, tok.end, new, "%s -> %s" % (tok.text, new))
@@ -204,6 +347,58 @@ def generate(path):
                         replacement = texts[k + 1] + src[e0:s1] + texts[k]
                         add(s0, e1, replacement, "%s: swap %s and %s" % (tok.text, texts[k], texts[k + 1]))
                         break
+        # A condition negated.
+        if tok.text == "if" and i + 1 < len(tokens) and tokens[i + 1].text == "(":
+            close = matching(tokens, i + 1)
+            if close is not None and close > i + 2:
+                cond = src[tokens[i + 2].start:tokens[close - 1].end]
+                add(tokens[i + 2].start, tokens[close - 1].end, "!(%s)" % cond, "negate if (...)")
+        # An early return or continue deleted: one that is the whole body of an
+        # if, else or loop, or the first statement of its braced block.
+        if tok.text in ("return", "continue") and prev is not None and \
+                (controls(tokens, i - 1) or (prev.text == "{" and controls(tokens, i - 2))):
+            end = i
+            while end < len(tokens) and tokens[end].text != ";":
+                end += 1
+            if end < len(tokens):
+                add(tok.start, tokens[end].end, ";", "delete %s" % ("return" if tok.text == "return" else "continue"))
+        # A member assigned (or anything reset to {}) at the start of a
+        # statement: the statement dropped.
+        if tok.kind == "ident" and (prev is None or prev.text in (";", "{", "}") or controls(tokens, i - 1)):
+            j = i
+            member = False
+            while j + 2 < len(tokens) and tokens[j + 1].text in (".", "->") and tokens[j + 2].kind == "ident":
+                member = True
+                j += 2
+            if j + 1 < len(tokens) and tokens[j + 1].text == "=":
+                end = j + 1
+                while end < len(tokens) and tokens[end].text != ";":
+                    end += 1
+                reset = tokens[j + 2].text == "{" and tokens[j + 3].text == "}" if j + 3 < len(tokens) else False
+                if end < len(tokens) and (member or tok.text.endswith("_") or reset):
+                    add(tok.start, tokens[end].end, ";", "drop %s = ..." % src[tok.start:tokens[j].end])
+        # A bound moved by one: the number after a comparison one lower (the
+        # general rule makes it one higher), a plain name or member one less.
+        if tok.text in ("<", "<=", ">", ">=") and prev is not None and \
+                (prev.kind in ("number", "ident") or prev.text in (")", "]")) and i + 1 < len(tokens):
+            nxt = tokens[i + 1]
+            if tok.text == ">" and template_close(tokens, i):
+                continue
+            if prev.kind == "ident" and (re.match(r"^(static_cast|std|vector|array|max|min|template|numeric_limits)$",
+                                                  prev.text) or (i >= 2 and tokens[i - 2].text in ("::", ":"))):
+                continue
+            if nxt.kind == "number" and re.fullmatch(r"\d+[uUlL]*", nxt.text) and int(re.match(r"\d+", nxt.text).group()) > 0:
+                digits = re.match(r"\d+", nxt.text).group()
+                new = str(int(digits) - 1) + nxt.text[len(digits):]
+                add(nxt.start, nxt.end, new, "bound %s -> %s" % (nxt.text, new))
+            elif nxt.kind == "ident" and nxt.text not in KEYWORDS:
+                j = i + 1
+                while j + 2 < len(tokens) and tokens[j + 1].text in (".", "->", "::") and tokens[j + 2].kind == "ident":
+                    j += 2
+                after = tokens[j + 1].text if j + 1 < len(tokens) else ";"
+                if after not in ("(", "[", "<", "::"):
+                    name = src[nxt.start:tokens[j].end]
+                    add(nxt.start, tokens[j].end, name + " - 1", "bound %s -> %s - 1" % (name, name))
     return mutants
 
 
@@ -216,7 +411,7 @@ def read_equivalents():
         line = line.rstrip("\n")
         if not line.strip() or line.startswith("#"):
             continue
-        key, _, reason = line.partition(" || ")
+        key, _, reason = line.rpartition(" || ")
         keys[key.strip()] = reason.strip()
     return keys
 
@@ -270,8 +465,8 @@ def configure(build_dir, source):
                           stdout=subprocess.DEVNULL)
 
 
-def build(build_dir, targets=TARGETS, timeout=600):
-    return run(["cmake", "--build", build_dir, "--target"] + targets + ["--", "-j2"], timeout)
+def build(build_dir, targets, timeout=600):
+    return run(["nice", "-n", "10", "cmake", "--build", build_dir, "--target"] + targets + ["--", "-j2"], timeout)
 
 
 # The image tests that draw what a scene source draws: they render real
@@ -291,19 +486,23 @@ IMAGE_TESTS = {
 def test_one(build_dir, target, timeout, gtest_filter="*"):
     env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy")
     exe = os.path.join(build_dir, "tests", target)
-    code, out = run([exe, "--gtest_fail_fast", "--gtest_brief=1", "--gtest_filter=" + gtest_filter], timeout,
-                    cwd=os.path.join(build_dir, "source"), env=env)
+    code, out = run(["nice", "-n", "10", exe, "--gtest_fail_fast", "--gtest_brief=1", "--gtest_filter=" + gtest_filter],
+                    timeout, cwd=os.path.join(build_dir, "source"), env=env)
     if code == 0:
         return True, ""
     failed = re.findall(r"\[  FAILED  \] (\S+)", out)
     return False, failed[0] if failed else ("time-out" if code is None else "exit %s" % code)
 
 
-def test(build_dir, timeout, source=None):
-    """Builds and runs the scene tests, then (if they all pass) the image tests of the source's scene.
+def runs_for(layer, name):
+    runs = LAYERS[layer]["runs"]
+    return runs(name) if callable(runs) else runs
 
-    Returns (built, passed, what failed)."""
-    for target, gtest_filter in (("scenes_tests", "*"), ("image_tests", IMAGE_TESTS.get(source, "*"))):
+
+def test(build_dir, timeout, layer, name):
+    """Builds and runs the layer's tests for the file `name`, one executable after the other,
+    stopping at the first that fails. Returns (built, passed, what failed)."""
+    for target, gtest_filter in runs_for(layer, name):
         code, out = build(build_dir, [target])
         if code != 0:
             return False, False, out
@@ -313,78 +512,133 @@ def test(build_dir, timeout, source=None):
     return True, True, ""
 
 
+def layer_files(source, layer):
+    """The layer's files in the copy of the sources, by its globs, less those it skips."""
+    spec = LAYERS[layer]
+    files = sorted({f for pattern in spec["files"] for f in glob.glob(os.path.join(source, pattern))})
+    return [f for f in files if not any(fnmatch.fnmatch(os.path.basename(f), s) for s in spec.get("skip", []))]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build-mutants"))
-    parser.add_argument("--file", action="append", help="only mutants of this scene source (name or path)")
+    parser.add_argument("--layer", action="append", choices=sorted(LAYERS),
+                        help="only this layer (may be given more than once; default: every layer)")
+    parser.add_argument("--file", action="append", help="only mutants of this source (name or path)")
     parser.add_argument("--only", help="only these mutant numbers, comma-separated (as --list shows them)")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
+    parser.add_argument("--list-layers", action="store_true",
+                        help="list each layer's files, the files it leaves out, and its tests, and stop")
     parser.add_argument("--timeout", type=float, default=120, help="seconds per test executable")
-    parser.add_argument("--sample", type=int, default=170,
-                        help="run this many mutants, every k-th of the full list (0: all of them)")
+    parser.add_argument("--sample", type=int, default=60,
+                        help="run this many mutants per layer, every k-th of its full list (0: all of them)")
     args = parser.parse_args()
 
     args.build_dir = os.path.abspath(args.build_dir)
     source = os.path.join(args.build_dir, "source")
+    SOURCE_ROOT.append(source)
     refresh_copy(source)
-    scenes = os.path.join(source, "src", "scenes")
-    files = sorted(f for f in os.listdir(scenes) if f.endswith(".cpp") and f not in SKIP_FILES)
-    if args.file:
-        wanted = {os.path.basename(f) for f in args.file}
-        files = [f for f in files if f in wanted]
-    mutants = [m for f in files for m in generate(os.path.join(scenes, f))]
-    numbered = list(enumerate(mutants, 1))
-    # Every k-th mutant: the sample spreads over every file and every kind of
-    # fault, and is the same on every run of the same sources.
-    if args.sample and len(numbered) > args.sample:
-        stride = len(numbered) / args.sample
-        numbered = [numbered[int(i * stride)] for i in range(args.sample)]
-    if args.only:
-        chosen = {int(n) for n in args.only.split(",")}
-        numbered = [(n, m) for n, m in numbered if n in chosen]
+    layers = args.layer or list(LAYERS)
+
+    if args.list_layers:
+        for layer in layers:
+            spec = LAYERS[layer]
+            files = layer_files(source, layer)
+            every = sorted({f for pattern in spec["files"] for f in glob.glob(os.path.join(source, pattern))})
+            print("%s: %s" % (layer, " ".join(os.path.relpath(f, source) for f in files)))
+            left = [os.path.relpath(f, source) for f in every if f not in files]
+            if left:
+                print("  left out: %s" % " ".join(left))
+            for name, functions in spec.get("functions", {}).items():
+                print("  %s: only %s" % (name, ", ".join(functions)))
+            tests = sorted({"%s %s" % r for f in files for r in runs_for(layer, os.path.basename(f))})
+            print("  tests: %s" % "; ".join(tests))
+        return 0
+
+    plan = []  # (layer, [(number, mutant)]) in the order they run
+    for layer in layers:
+        files = layer_files(source, layer)
+        if args.file:
+            wanted = {os.path.basename(f) for f in args.file}
+            files = [f for f in files if os.path.basename(f) in wanted or os.path.relpath(f, source) in args.file]
+        functions = LAYERS[layer].get("functions", {})
+        mutants = [m for f in files for m in generate(f, functions.get(os.path.basename(f)))]
+        numbered = list(enumerate(mutants, 1))
+        # Every k-th mutant: the sample spreads over every file and every kind of
+        # fault, and is the same on every run of the same sources.
+        if args.sample and len(numbered) > args.sample:
+            stride = len(numbered) / args.sample
+            numbered = [numbered[int(i * stride)] for i in range(args.sample)]
+        if args.only:
+            chosen = {int(n) for n in args.only.split(",")}
+            numbered = [(n, m) for n, m in numbered if n in chosen]
+        if numbered:
+            plan.append((layer, numbered, len(mutants)))
     if args.list:
-        for n, m in numbered:
-            print("%4d %s:%d:%d: %s" % (n, os.path.relpath(m.path, source), m.line, m.column, m.description))
-        print("%d mutants" % len(numbered))
+        for layer, numbered, total in plan:
+            for n, m in numbered:
+                print("%-8s %4d %s:%d:%d: %s" % (layer, n, os.path.relpath(m.path, source), m.line, m.column,
+                                                 m.description))
+            print("%s: %d of %d mutants" % (layer, len(numbered), total))
         return 0
 
     # A termination request restores the sources like Ctrl-C does.
     signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
     equivalents = read_equivalents()
     configure(args.build_dir, source)
-    built, ok, failed = test(args.build_dir, args.timeout)
-    if not built or not ok:
-        sys.stderr.write(failed + "\n")
-        sys.stderr.write("mutants: the unchanged sources do not build or do not pass their tests\n")
-        return 1
-
-    began = time.monotonic()
-    killed, survived, stillborn, equivalent = [], [], [], []
+    results = []
+    failing = False
     originals = {}
     try:
-        for n, m in numbered:
-            original = originals.setdefault(m.path, open(m.path).read())
-            try:
-                with open(m.path, "w") as f:
-                    f.write(m.apply(original))
-                built, ok, failed = test(args.build_dir, args.timeout, os.path.basename(m.path))
-                if not built:
-                    stillborn.append((n, m))
-                    result = "does not build"
-                elif not ok:
-                    killed.append((n, m))
-                    result = "killed by " + failed
-                elif m.equivalence(equivalents):
-                    equivalent.append((n, m))
-                    result = "survived, equivalent"
-                else:
-                    survived.append((n, m))
-                    result = "SURVIVED"
-            finally:
-                with open(m.path, "w") as f:
-                    f.write(original)
-            print("%4d %s:%d:%d: %s: %s" % (n, os.path.relpath(m.path, source), m.line, m.column, m.description, result),
-                  flush=True)
+        for layer, numbered, total in plan:
+            # The unchanged sources first: the layer's tests must pass as they are.
+            baseline_ok = True
+            # Each test executable once, with every filter its files use.
+            filters = {}
+            for _, m in numbered:
+                for target, gtest_filter in runs_for(layer, os.path.basename(m.path)):
+                    filters.setdefault(target, set()).add(gtest_filter)
+            for target, wanted in filters.items():
+                code, out = build(args.build_dir, [target])
+                built = code == 0
+                ok, failed = test_one(args.build_dir, target, args.timeout,
+                                      "*" if "*" in wanted else ":".join(sorted(wanted))) if built else (False, out)
+                if not built or not ok:
+                    sys.stderr.write(failed + "\n")
+                    sys.stderr.write("mutants: %s: the unchanged sources do not build or do not pass their tests; "
+                                     "layer skipped\n" % layer)
+                    baseline_ok = False
+                    break
+            if not baseline_ok:
+                failing = True
+                continue
+            began = time.monotonic()
+            killed, survived, stillborn, equivalent = [], [], [], []
+            results.append([layer, killed, survived, stillborn, equivalent, None, total])
+            for n, m in numbered:
+                original = originals.setdefault(m.path, open(m.path).read())
+                try:
+                    with open(m.path, "w") as f:
+                        f.write(m.apply(original))
+                    built, ok, failed = test(args.build_dir, args.timeout, layer, os.path.basename(m.path))
+                    if not built:
+                        stillborn.append((n, m))
+                        result = "does not build"
+                    elif not ok:
+                        killed.append((n, m))
+                        result = "killed by " + failed
+                    elif m.equivalence(equivalents):
+                        equivalent.append((n, m))
+                        result = "survived, equivalent"
+                    else:
+                        survived.append((n, m))
+                        result = "SURVIVED"
+                finally:
+                    with open(m.path, "w") as f:
+                        f.write(original)
+                print("%-8s %4d %s:%d:%d: %s: %s" % (layer, n, os.path.relpath(m.path, source), m.line, m.column,
+                                                     m.description, result), flush=True)
+            results[-1][5] = time.monotonic() - began
     except KeyboardInterrupt:
         print("\nmutants: interrupted; the sources are as they were", flush=True)
     finally:
@@ -392,19 +646,28 @@ def main():
             with open(path, "w") as f:
                 f.write(text)
 
-    counted = len(killed) + len(survived)
-    minutes = (time.monotonic() - began) / 60
     print()
-    for n, m in survived:
-        print("survived %4d %s:%d:%d: %s" % (n, os.path.relpath(m.path, source), m.line, m.column, m.description))
-    for n, m in equivalent:
-        print("equivalent %4d %s:%d: %s -- %s" % (n, os.path.relpath(m.path, source), m.line, m.description,
-                                               m.equivalence(equivalents)))
-    score = 100.0 * len(killed) / counted if counted else 0.0
-    print("mutants: %d killed, %d survived, %d equivalent (not counted), %d did not build; "
-          "%.1f %% killed of %d, %.1f minutes" % (len(killed), len(survived), len(equivalent), len(stillborn), score,
-                                                 counted, minutes))
-    return 0 if not survived else 1
+    for layer, killed, survived, stillborn, equivalent, _, _ in results:
+        for n, m in survived:
+            print("survived %-8s %4d %s:%d:%d: %s" % (layer, n, os.path.relpath(m.path, source), m.line, m.column,
+                                                     m.description))
+        for n, m in equivalent:
+            print("equivalent %-8s %4d %s:%d: %s -- %s" % (layer, n, os.path.relpath(m.path, source), m.line,
+                                                          m.description, m.equivalence(equivalents)))
+    print()
+    print("%-8s %6s %6s %8s %6s %10s %7s %9s %10s" % ("layer", "of", "run", "survived", "killed", "equivalent",
+                                                      "score", "minutes", "s/mutant"))
+    for layer, killed, survived, stillborn, equivalent, elapsed, total in results:
+        if elapsed is None:  # interrupted inside this layer
+            elapsed = time.monotonic() - began
+        ran = len(killed) + len(survived) + len(equivalent) + len(stillborn)
+        counted = len(killed) + len(survived)
+        score = 100.0 * len(killed) / counted if counted else 0.0
+        print("%-8s %6d %6d %8d %6d %10d %6.1f%% %9.1f %10.1f   (%d did not build)"
+              % (layer, total, ran, len(survived), len(killed), len(equivalent), score, elapsed / 60,
+                 elapsed / ran if ran else 0, len(stillborn)))
+        failing = failing or bool(survived)
+    return 1 if failing else 0
 
 
 if __name__ == "__main__":

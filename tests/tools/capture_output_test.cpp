@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/demodata.h"
+#include "support/demosuite.h"
 #include "support/support.h"
 
 namespace {
@@ -31,25 +32,14 @@ std::vector<std::string> entriesOf(const std::string& folder) {
     return names;
 }
 
-class CaptureOutput : public ::testing::Test {
+class CaptureOutput : public FastDemoSuite {
 protected:
-    static void SetUpTestSuite() {
-        data = new TempDir;
-        ready = testsupport::makeDemoData(data->path(), {5.0, 3000.0, true});
-    }
-    static void TearDownTestSuite() { delete data; }
-    void SetUp() override { ASSERT_TRUE(ready); }
     RunResult capture(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
         std::vector<std::string> argv = {captureTool(), "--data", data->file("data")};
         argv.insert(argv.end(), args.begin(), args.end());
         return testsupport::runProgram(argv, out.path(), env, 300);
     }
-    static TempDir* data;
-    static bool ready;
-    TempDir out;
 };
-TempDir* CaptureOutput::data = nullptr;
-bool CaptureOutput::ready = false;
 
 // ffmpeg that refuses the name, or dies at once, must not cost the file that
 // was there: a capture removes only what it made itself.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/demodata.h"
+#include "support/demosuite.h"
 #include "support/support.h"
 
 namespace {
@@ -45,17 +46,8 @@ std::string pictureSums(const std::string& video) {
 }
 
 // 5 s of music at 3000 bpm: the 754 rows take 3.77 s, 114 frames at 30 fps.
-class CaptureSegments : public ::testing::Test {
+class CaptureSegments : public FastDemoSuite {
 protected:
-    static void SetUpTestSuite() {
-        data = new TempDir;
-        ready = testsupport::makeDemoData(data->path(), {5.0, 3000.0, true});
-    }
-    static void TearDownTestSuite() { delete data; }
-    void SetUp() override { ASSERT_TRUE(ready); }
-    static TempDir* data;
-    static bool ready;
-    TempDir out;
     const std::vector<std::string> small = {"--size", "160x90", "--fps", "30"};
 
     RunResult run(std::vector<std::string> args) {
@@ -64,8 +56,6 @@ protected:
     }
     bool haveFfmpeg() { return testsupport::haveCommand("ffmpeg") && testsupport::haveCommand("ffprobe"); }
 };
-TempDir* CaptureSegments::data = nullptr;
-bool CaptureSegments::ready = false;
 
 TEST_F(CaptureSegments, TheFramesOfNSegmentsAreTheFramesOfOneRunEachOnce) {
     RunResult whole = run({"--from-row", "300", "--frames", out.file("whole")});

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/demodata.h"
+#include "support/demosuite.h"
 #include "support/support.h"
 
 namespace {
@@ -50,20 +51,9 @@ Picture scaleDown(const Picture& big, unsigned s) {
     return small;
 }
 
-class CaptureSupersample : public ::testing::Test {
+class CaptureSupersample : public FastDemoSuite {
 protected:
-    static void SetUpTestSuite() {
-        data = new TempDir;
-        ready = testsupport::makeDemoData(data->path(), {5.0, 3000.0, true});
-    }
-    static void TearDownTestSuite() { delete data; }
-    void SetUp() override { ASSERT_TRUE(ready); }
-    static TempDir* data;
-    static bool ready;
-    TempDir out;
 };
-TempDir* CaptureSupersample::data = nullptr;
-bool CaptureSupersample::ready = false;
 
 TEST_F(CaptureSupersample, AFrameIsThePlainFrameAtSTimesTheSizeBoxFilteredExactly) {
     // A shot and a frame file, in scenes with edges and textures.

@@ -51,9 +51,7 @@ Picture scaleDown(const Picture& big, unsigned s) {
     return small;
 }
 
-class CaptureSupersample : public FastDemoSuite {
-protected:
-};
+class CaptureSupersample : public FastDemoSuite {};
 
 TEST_F(CaptureSupersample, AFrameIsThePlainFrameAtSTimesTheSizeBoxFilteredExactly) {
     // A shot and a frame file, in scenes with edges and textures.

@@ -12,14 +12,14 @@
 class FastDemoSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        data = std::make_unique<TempDir>();
+        data = std::make_unique<testsupport::TempDir>();
         ready = testsupport::makeDemoData(data->path(), {5.0, 3000.0, true});
     }
     static void TearDownTestSuite() { data.reset(); }
     void SetUp() override { ASSERT_TRUE(ready); }
 
     // The folder that holds data/, kept for the whole suite.
-    static inline std::unique_ptr<TempDir> data;
+    static inline std::unique_ptr<testsupport::TempDir> data;
     static inline bool ready = false;
-    TempDir out;
+    testsupport::TempDir out;
 };

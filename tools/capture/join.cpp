@@ -27,38 +27,16 @@ int fail(const std::string& message) {
 // Runs argv, waits, and returns its standard output in `out` (stderr goes
 // through); false with the reason when it could not run or failed.
 bool runForOutput(const std::vector<std::string>& args, std::string& out, std::string& why) {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    const pid_t pid = fork();
-    if (pid < 0) {
-        why = std::strerror(errno);
-        close(fds[0]);
-        close(fds[1]);
-        return false;
-    }
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        close(fds[1]);
-        const int null = open("/dev/null", O_RDONLY);
-        if (null >= 0) dup2(null, 0);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
+    int pipeOut = -1;
+    const pid_t pid = spawnPiped(args, false, pipeOut, why);
+    if (pid < 0) return false;
     char buffer[4096];
     for (;;) {
-        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        const ssize_t n = read(pipeOut, buffer, sizeof buffer);
         if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
         if (n == 0 || (n < 0 && errno != EINTR)) break;
     }
-    close(fds[0]);
+    close(pipeOut);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

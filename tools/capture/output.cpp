@@ -82,6 +82,39 @@ std::string findOnPath(const std::string& program) {
     }
 }
 
+pid_t spawnPiped(const std::vector<std::string>& args, bool toChild, int& ourEnd, std::string& why) {
+    int fds[2];  // [0] reads, [1] writes
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        why = std::strerror(errno);
+        close(fds[0]);
+        close(fds[1]);
+        return -1;
+    }
+    if (pid == 0) {
+        if (toChild) {
+            dup2(fds[0], 0);
+        } else {
+            dup2(fds[1], 1);
+            const int null = open("/dev/null", O_RDONLY);
+            if (null >= 0) dup2(null, 0);
+        }
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        std::fprintf(stderr, "tarnwick-capture: %s: %s\n", argv[0], std::strerror(errno));
+        _exit(127);
+    }
+    close(toChild ? fds[0] : fds[1]);
+    ourEnd = toChild ? fds[1] : fds[0];
+    return pid;
+}
+
 bool startVideo(const VideoJob& job, VideoEncoder& encoder, std::string& why) {
     char size[32], rate[16], start[32], length[32];
     std::snprintf(size, sizeof size, "%dx%d", job.width, job.height);
@@ -111,38 +144,16 @@ bool startVideo(const VideoJob& job, VideoEncoder& encoder, std::string& why) {
     if (!job.music.empty()) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
     if (!job.comment.empty()) args.insert(args.end(), {"-metadata", "comment=" + job.comment});
     args.insert(args.end(), {"-movflags", "+faststart", job.output});
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    pid_t pid = fork();
-    if (pid < 0) {
-        why = std::strerror(errno);
-        close(fds[0]);
-        close(fds[1]);
-        return false;
-    }
-    if (pid == 0) {
-        dup2(fds[0], 0);
-        close(fds[0]);
-        close(fds[1]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        std::fprintf(stderr, "tarnwick-capture: %s: %s\n", argv[0], std::strerror(errno));
-        _exit(127);
-    }
-    close(fds[0]);
+    int pipeIn = -1;
+    const pid_t pid = spawnPiped(args, true, pipeIn, why);
+    if (pid < 0) return false;
     // A larger pipe lets ffmpeg take a whole frame while the next one renders.
-    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    fcntl(pipeIn, F_SETPIPE_SZ, 1 << 20);
     // Writes that never block: a full pipe is waited on with poll, so that a
     // stop request is seen while ffmpeg takes nothing.
-    fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
-    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+    fcntl(pipeIn, F_SETFL, fcntl(pipeIn, F_GETFL) | O_NONBLOCK);
     encoder.pid = pid;
-    encoder.pipe = fds[1];
+    encoder.pipe = pipeIn;
     encoder.width = job.width;
     encoder.height = job.height;
     return true;

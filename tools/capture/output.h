@@ -26,6 +26,12 @@ bool prepareFolder(const std::string& dir, std::string& why);
 // The full path of a program found on PATH, or "" when there is none.
 std::string findOnPath(const std::string& program);
 
+// Starts the program args[0] (a full path) with args, and a pipe to its
+// standard input (`toChild`: we write `ourEnd`) or from its standard output
+// (its input then /dev/null; we read `ourEnd`). Its pid, or -1 with the reason.
+// A program that cannot be started says so on stderr and exits 127.
+pid_t spawnPiped(const std::vector<std::string>& args, bool toChild, int& ourEnd, std::string& why);
+
 // An ffmpeg process that encodes raw 4:2:0 frames from a pipe into H.264 with
 // the music muxed in. It encodes in its own process while the caller renders.
 struct VideoEncoder {

@@ -80,7 +80,10 @@ void stopVoice(Stream& stream);
 // Its volume changed while it plays.
 void voiceVolume(Stream& stream);
 // On the Device clock, the frame being heard now; none where the stream has
-// no sound of its own (it then follows the monotonic clock).
+// no sound of its own (it then follows the monotonic clock). What the output
+// itself says, before the front end's offset: a backend that holds a
+// position answers what was heard, never the position last reported (which
+// includes the offset, and would move on by it at every call).
 std::optional<double> heardFrame(Stream& stream);
 
 }  // namespace backend

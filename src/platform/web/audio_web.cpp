@@ -149,6 +149,7 @@ namespace backend {
 struct Voice {
     std::string sound;
     int id = 0;
+    double heard = -1;  // the frame last heard through the context (-1: none yet)
 };
 
 void freeVoice(Voice* voice) { delete voice; }
@@ -229,7 +230,9 @@ VoicePtr openFile(const std::string& path, Stream& stream, std::string& why) {
 VoicePtr blankVoice(const Stream&) { return nullptr; }
 
 void startVoice(Stream& s, std::uint64_t frame) {
-    if (sounds(s)) tw_voice_start(s.voice->id, s.voice->sound.c_str(), static_cast<double>(frame) / s.rate, s.volume);
+    if (!sounds(s)) return;
+    s.voice->heard = -1;
+    tw_voice_start(s.voice->id, s.voice->sound.c_str(), static_cast<double>(frame) / s.rate, s.volume);
 }
 
 void stopVoice(Stream& s) {
@@ -249,13 +252,15 @@ std::optional<double> heardFrame(Stream& s) {
             fallBackToSilent();
             return std::nullopt;
         case 2:
-            return s.lastReported;  // the context's clock has not started yet
+            // The context's clock has not started: nothing is heard yet.
+            return s.voice->heard >= 0 ? s.voice->heard : static_cast<double>(s.baseFrame);
         default:
             break;
     }
     const double seconds = tw_voice_heard(s.voice->id);
-    if (seconds < 0) return s.lastReported;  // the voice has gone: it stays where it was
-    return static_cast<double>(s.baseFrame) + std::floor(seconds * s.rate);
+    // A voice that has gone stays where it was last heard.
+    if (seconds >= 0) s.voice->heard = static_cast<double>(s.baseFrame) + std::floor(seconds * s.rate);
+    return s.voice->heard >= 0 ? s.voice->heard : static_cast<double>(s.baseFrame);
 }
 
 }  // namespace backend

@@ -44,6 +44,22 @@ done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-avsync.XXXXXX")
 pulse_pid= xvfb_pid= rec_pid= demo_pid=
+# Waits up to TRIES tenths of a second until COMMAND succeeds; fails naming
+# WHAT with LOG when it does not, or when process PID has ended first.
+wait_for() {
+    local what=$1 log=$2 pid=$3 tries=$4 i=0
+    shift 4
+    until "$@"; do
+        i=$((i + 1))
+        if [ $i -gt "$tries" ] || ! kill -0 "$pid" 2>/dev/null; then
+            echo "avsync.sh: $what:" >&2
+            cat "$log" >&2
+            exit 1
+        fi
+        sleep 0.1
+    done
+}
+
 cleanup() {
     for pid in $demo_pid $rec_pid $xvfb_pid $pulse_pid; do kill "$pid" 2>/dev/null || true; done
     for pid in $demo_pid $rec_pid $xvfb_pid $pulse_pid; do wait "$pid" 2>/dev/null || true; done
@@ -60,26 +76,13 @@ pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --log-target=st
     --load="module-null-sink sink_name=demo" --load=module-native-protocol-unix \
     >"$work/pulse.log" 2>&1 &
 pulse_pid=$!
-i=0
-until pactl info >/dev/null 2>&1; do
-    i=$((i + 1))
-    if [ $i -gt 100 ] || ! kill -0 $pulse_pid 2>/dev/null; then
-        echo "avsync.sh: the PulseAudio server did not start:" >&2
-        cat "$work/pulse.log" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
+server_answers() { pactl info >/dev/null 2>&1; }
+wait_for "the PulseAudio server did not start" "$work/pulse.log" $pulse_pid 100 server_answers
 pactl set-default-sink demo
 
 Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-i=0
-until [ -s "$work/display" ]; do
-    i=$((i + 1))
-    [ $i -le 100 ] || { echo "avsync.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-    sleep 0.1
-done
+wait_for "Xvfb did not start" "$work/xvfb.log" $xvfb_pid 100 test -s "$work/display"
 export DISPLAY=":$(cat "$work/display")"
 
 music="$data/musik/musik.mp3"
@@ -93,16 +96,7 @@ TARNWICK_FRAME_LOG="$work/frames.log" "$build/tarnwick" --windowed --data "$data
 demo_pid=$!
 unset PULSE_LATENCY_MSEC
 # The run is measured from its first frame on.
-i=0
-until [ -s "$work/frames.log" ]; do
-    i=$((i + 1))
-    if [ $i -gt 600 ] || ! kill -0 $demo_pid 2>/dev/null; then
-        echo "avsync.sh: the demo showed no frame:" >&2
-        cat "$work/demo.log" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
+wait_for "the demo showed no frame" "$work/demo.log" $demo_pid 600 test -s "$work/frames.log"
 sleep $((seconds + 1))
 kill $demo_pid 2>/dev/null || true
 wait $demo_pid || true

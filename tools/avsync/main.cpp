@@ -44,16 +44,10 @@ void printUsage(std::FILE* out) {
                  "median is off, 2 for a usage error.\n");
 }
 
-bool readStamps(const std::string& path, std::vector<avsync::Stamp>& out) {
-    std::FILE* f = std::fopen(path.c_str(), "r");
-    if (!f) return false;
-    double a = 0, b = 0;
-    while (std::fscanf(f, "%lf %lf", &a, &b) == 2) out.push_back({a, b});
-    std::fclose(f);
-    return true;
-}
-
-bool readFrames(const std::string& path, std::vector<avsync::FrameRecord>& out) {
+// Reads a file of two numbers a line into records of two doubles (the stamps,
+// the frame log); false when it cannot be opened.
+template <typename Pair>
+bool readPairs(const std::string& path, std::vector<Pair>& out) {
     std::FILE* f = std::fopen(path.c_str(), "r");
     if (!f) return false;
     double a = 0, b = 0;
@@ -155,8 +149,8 @@ int main(int argc, char** argv) {
     std::vector<avsync::Stamp> stampList;
     std::vector<avsync::FrameRecord> frameList;
     if (!readRaw(recording, rec)) return fail("cannot read the recording " + recording);
-    if (!readStamps(stamps, stampList)) return fail("cannot read the stamps " + stamps);
-    if (!readFrames(frames, frameList)) return fail("cannot read the frame log " + frames);
+    if (!readPairs(stamps, stampList)) return fail("cannot read the stamps " + stamps);
+    if (!readPairs(frames, frameList)) return fail("cannot read the frame log " + frames);
     double a = 0, b = 0;
     if (!avsync::fitClock(stampList, static_cast<double>(rate), a, b)) return fail(stamps + ": fewer than two time stamps");
     // Frames from the first shown position on, past the first `skip` seconds.

@@ -66,10 +66,10 @@ void play() {
 bool open(std::uint32_t rate, Fill fill, std::string& why) {
     Output& o = output();
     if (o.connection) close();
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = rate;
-    spec.channels = kChannels;
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_FLOAT32NE;
+    format.rate = rate;
+    format.channels = kChannels;
     // A short target keeps what is queued (and lost on a seek) small; the
     // latency is accounted for whatever its size.
     const std::uint32_t bytesPerMs = rate * kChannels * sizeof(float) / 1000;
@@ -80,7 +80,7 @@ bool open(std::uint32_t rate, Fill fill, std::string& why) {
     attr.minreq = 10 * bytesPerMs;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     int error = 0;
-    o.connection = pa_simple_new(nullptr, "Tarnwick", PA_STREAM_PLAYBACK, nullptr, "music", &spec, nullptr, &attr, &error);
+    o.connection = pa_simple_new(nullptr, "Tarnwick", PA_STREAM_PLAYBACK, nullptr, "music", &format, nullptr, &attr, &error);
     if (!o.connection) {
         why = std::string("no sound server: ") + pa_strerror(error);
         return false;

@@ -25,7 +25,7 @@ EMSCRIPTEN_ENV = NODE_PATH=/usr/share/nodejs
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-package deps-web web serve-web test-web build demo test avsync test-asan install deb test-package assets scenes bench mutants clean
+.PHONY: all deps deps-package deps-web web serve-web test-web build demo test avsync avsync-page test-asan install deb test-package assets scenes bench mutants clean
 
 all: build
 
@@ -63,6 +63,15 @@ avsync: build
 	@for args in "" "--sdl" "--latency-msec 200" "--sdl --latency-msec 200"; do \
 	  echo "== avsync $$args"; \
 	  sh tools/avsync/avsync.sh $(BUILD_DIR) data --seconds 25 $$args || exit 1; \
+	done
+
+# The same for the web page in headless chromium, as is and with 200 ms of
+# buffering on the browser's stream.
+avsync-page: web build
+	cd tests/web && npm ci --no-audit --no-fund --loglevel=error
+	@for args in "" "--latency-msec 200"; do \
+	  echo "== avsync --page $$args"; \
+	  sh tools/avsync/avsync.sh $(BUILD_DIR) data --seconds 25 --page $(WEB_BUILD_DIR)/public $$args || exit 1; \
 	done
 
 # Installs the programs, the data, the desktop entry, the icon and the man

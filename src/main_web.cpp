@@ -2,11 +2,15 @@
 // system's /data, decodes the music, and then calls one of these (they are
 // exported by name; nothing here sees the browser):
 //
-//   tarnwick_play(row)   plays from music row `row` with its music, the picture
-//                        letterboxed into the canvas; 1 when it could not
-//                        start, 2 for a row out of range (the messages went
-//                        to stderr). The page's
-//                        Module.onRunEnd is called when the run ends.
+//   tarnwick_play(row, frameLog)
+//                        plays from music row `row` with its music, the
+//                        picture letterboxed into the canvas; 1 when it could
+//                        not start, 2 for a row out of range (the messages
+//                        went to stderr). The page's Module.onRunEnd is
+//                        called when the run ends. A frameLog path that is
+//                        not empty gets the frame log (one line per frame:
+//                        the page's clock in nanoseconds and the music
+//                        position shown) in the program's file system.
 //   tarnwick_shot(row)   draws, without sound, on the manual clock at 60 frames
 //                        a second, every frame from row 0 to the first frame of
 //                        row `row`, as the capture tool's --shot does, into a
@@ -97,10 +101,11 @@ bool openShotRun() {
 
 extern "C" {
 
-int tarnwick_play(int row) {
+int tarnwick_play(int row, const char* frameLog) {
     DemoOptions options;
     options.program = program;
     options.dataDir = dataFolder;
+    options.frameLog = frameLog ? frameLog : "";
     options.desktopFullscreen = true;
     // Refused as the desktop's --start-row refuses it, with the page's name
     // for it.

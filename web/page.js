@@ -5,12 +5,15 @@
 // says so in the page's title (the page's test interface): "shot ROW ready"
 // or "shot ROW failed: <reason>". ?shot=R1,R2,... takes its shots in one pass,
 // drawing on to the next when the page's nextShot() is called (a row before
-// the one shown begins a new run from row 0).
+// the one shown begins a new run from row 0). ?frame-log has the run write
+// its frame log (the sync measurement's: each frame's time on the page's
+// clock and the music position it shows), which frameLogText() returns.
 "use strict";
 
 const query = new URLSearchParams(location.search);
 const shotText = query.get("shot");
 const startText = query.get("start-row");
+const frameLogPath = query.has("frame-log") ? "/frames.log" : "";
 const el = (id) => document.getElementById(id);
 let canvas = el("canvas");
 // A touch screen (a phone, a tablet): its hints, and a tap for the controls.
@@ -195,7 +198,7 @@ function play() {
   playing = true;
   setPlaying(true);
   canvas.focus();
-  if (Module.ccall("tarnwick_play", "number", ["number"], [row]) !== 0) {
+  if (Module.ccall("tarnwick_play", "number", ["number", "string"], [row, frameLogPath]) !== 0) {
     playing = false;
     setPlaying(false);
     el("start").hidden = false;
@@ -254,6 +257,9 @@ function toggleFullscreen() {
   if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
   else document.documentElement.requestFullscreen().catch(() => {});
 }
+
+window.frameLogText = () => (frameLogPath && Module.FS.analyzePath(frameLogPath).exists
+  ? new TextDecoder().decode(Module.FS.readFile(frameLogPath)) : "");
 
 el("play").addEventListener("click", play);
 el("end").addEventListener("click", endRun);

@@ -26,6 +26,9 @@ bool frameLogOpen() { return logFile != nullptr; }
 void logFrame(double shownSeconds) {
     if (!logFile) return;
     std::fprintf(logFile, "%" PRId64 " %.6f\n", platform::monotonicNanoseconds(), shownSeconds);
+    // Each line whole as soon as the frame is shown: the log is read while
+    // the run goes on (the page reads it from its own file system).
+    std::fflush(logFile);
 }
 
 void closeFrameLog() {

@@ -7,7 +7,7 @@
 # started is stopped on the way out, also on failure.
 #
 # usage: avsync.sh BUILD_DIR DATA_DIR [--seconds S] [--limit MS] [--sdl]
-#                  [--latency-msec MS] [-- DEMO_OPTIONS...]
+#                  [--latency-msec MS] [--page PUBLIC_DIR] [-- DEMO_OPTIONS...]
 #   --seconds S        how much of the demo to measure (default 25)
 #   --limit MS         fail when the median is further than MS from 0
 #   --sdl              play through SDL's pulseaudio driver instead of the
@@ -15,19 +15,24 @@
 #   --latency-msec MS  ask the server for MS of buffering on the demo's
 #                      stream (PULSE_LATENCY_MSEC): a slow sink that the
 #                      server reports
+#   --page PUBLIC_DIR  measure the web page built in PUBLIC_DIR (make web)
+#                      in headless chromium instead of the desktop demo; needs
+#                      node and tests/web's node modules (make test-web)
 #   --keep DIR         keep the recording, its stamps and the frame log in DIR
 set -eu
 if [ $# -lt 2 ] || [ "$1" = --help ]; then
-    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
     [ $# -ge 1 ] && [ "$1" = --help ] && exit 0
     exit 2
 fi
 build=$(cd "$1" && pwd)
 data=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 shift 2
-seconds=25 limit= sdl= latency= keep=
+seconds=25 limit= sdl= latency= keep= public=
 while [ $# -gt 0 ]; do
     case "$1" in
+        --page) public=$(cd "$2" && pwd); shift 2 ;;
         --seconds) seconds=$2; shift 2 ;;
         --limit) limit=$2; shift 2 ;;
         --sdl) sdl=1; shift ;;
@@ -38,12 +43,12 @@ while [ $# -gt 0 ]; do
     esac
 done
 # Exit status 77 (a skipped test) where the server or Xvfb is missing.
-for tool in pulseaudio pactl Xvfb; do
+for tool in pulseaudio pactl Xvfb ${public:+node chromium python3}; do
     command -v $tool >/dev/null || { echo "avsync.sh: $tool is not installed (make deps); not measured" >&2; exit 77; }
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-avsync.XXXXXX")
-pulse_pid= xvfb_pid= rec_pid= demo_pid=
+pulse_pid= xvfb_pid= rec_pid= demo_pid= http_pid=
 # Waits up to TRIES tenths of a second until COMMAND succeeds; fails naming
 # WHAT with LOG when it does not, or when process PID has ended first.
 wait_for() {
@@ -61,8 +66,8 @@ wait_for() {
 }
 
 cleanup() {
-    for pid in $demo_pid $rec_pid $xvfb_pid $pulse_pid; do kill "$pid" 2>/dev/null || true; done
-    for pid in $demo_pid $rec_pid $xvfb_pid $pulse_pid; do wait "$pid" 2>/dev/null || true; done
+    for pid in $demo_pid $http_pid $rec_pid $xvfb_pid $pulse_pid; do kill "$pid" 2>/dev/null || true; done
+    for pid in $demo_pid $http_pid $rec_pid $xvfb_pid $pulse_pid; do wait "$pid" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -90,17 +95,30 @@ music="$data/musik/musik.mp3"
     --out "$work/rec.raw" --stamps "$work/rec.stamps" &
 rec_pid=$!
 
-if [ -n "$sdl" ]; then export SDL_AUDIODRIVER=pulseaudio; else unset SDL_AUDIODRIVER; fi
-[ -z "$latency" ] || export PULSE_LATENCY_MSEC=$latency
-TARNWICK_FRAME_LOG="$work/frames.log" "$build/tarnwick" --windowed --data "$data" "$@" 2>"$work/demo.log" &
-demo_pid=$!
-unset PULSE_LATENCY_MSEC
-# The run is measured from its first frame on.
-wait_for "the demo showed no frame" "$work/demo.log" $demo_pid 600 test -s "$work/frames.log"
-sleep $((seconds + 1))
-kill $demo_pid 2>/dev/null || true
-wait $demo_pid || true
-demo_pid=
+if [ -n "$public" ]; then
+    # The page from a static server of its own; the browser plays through the
+    # server started above and writes its frame log when the time is up.
+    python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$public" >"$work/http.log" 2>&1 &
+    http_pid=$!
+    serving() { grep -q 'port [0-9]' "$work/http.log"; }
+    wait_for "the page's web server did not start" "$work/http.log" $http_pid 100 serving
+    port=$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$work/http.log" | head -n 1)
+    env ${latency:+PULSE_LATENCY_MSEC=$latency} NODE_PATH="$here/../../tests/web/node_modules" \
+        node "$here/page.js" "http://127.0.0.1:$port/" "$seconds" "$work/frames.log" 2>"$work/demo.log" ||
+        { cat "$work/demo.log" >&2; exit 1; }
+else
+    if [ -n "$sdl" ]; then export SDL_AUDIODRIVER=pulseaudio; else unset SDL_AUDIODRIVER; fi
+    [ -z "$latency" ] || export PULSE_LATENCY_MSEC=$latency
+    TARNWICK_FRAME_LOG="$work/frames.log" "$build/tarnwick" --windowed --data "$data" "$@" 2>"$work/demo.log" &
+    demo_pid=$!
+    unset PULSE_LATENCY_MSEC
+    # The run is measured from its first frame on.
+    wait_for "the demo showed no frame" "$work/demo.log" $demo_pid 600 test -s "$work/frames.log"
+    sleep $((seconds + 1))
+    kill $demo_pid 2>/dev/null || true
+    wait $demo_pid || true
+    demo_pid=
+fi
 kill $rec_pid 2>/dev/null || true
 wait $rec_pid || { echo "avsync.sh: the recording failed" >&2; exit 1; }
 rec_pid=

@@ -62,6 +62,17 @@ TEST(SyncPlayback, FirstAdvanceAtTheStartProcessesRowZeroOnly) {
     result = advanceSync(*ms);
     EXPECT_EQ(result[0], nullptr);
     EXPECT_EQ(pendingCount(*ms), 79);
+
+    // Rewound after playing: row 0, every row pending, the first placement.
+    for (int row = 1; row <= 12; ++row) twoAdvancesAt(*ms, row);
+    startPlayback(*ms);
+    EXPECT_EQ(ms->playback.syncRow, 0);
+    EXPECT_EQ(ms->playback.pendingRows, ms->timeline.rowHasValue);
+    EXPECT_EQ(ms->playback.placementIndex, std::vector<std::int32_t>{0});
+
+    // A position that is no number, or a row length of none, is row 0.
+    for (float seconds : {std::nanf(""), INFINITY}) EXPECT_EQ(syncRowAt(seconds, 120.0f, 4), 0) << seconds;
+    EXPECT_EQ(syncRowAt(1.0f, 0.0f, 4), 0);
 }
 
 TEST(SyncPlayback, FastFramesProcessEachRowOnceOneFrameLate) {
@@ -165,9 +176,21 @@ TEST(SyncPlayback, SeekRearmsFromThePositionBeforeTheJump) {
     // 0 4 6 10 14, so the fourth holds it.
     EXPECT_EQ(ms->playback.placementIndex[0], 3);
 
-    // From a last advance inside the first placement, the first placement.
-    twoAdvancesAt(*ms, 2);
-    seekToSeconds(0.0f, *ms);
+    // From a last advance inside the first placement, the first placement;
+    // on a placement's first row, that placement.
+    for (int row : {2, 4, 10}) {
+        twoAdvancesAt(*ms, row);
+        seekToSeconds(0.0f, *ms);
+        EXPECT_EQ(ms->playback.placementIndex[0], row == 2 ? 0 : row == 4 ? 1 : 3) << row;
+    }
+
+    // A jump back from before the music's first row re-arms from row 0, on
+    // the first placement.
+    twoAdvancesAt(*ms, 1);
+    EXPECT_FALSE(ms->playback.pendingRows[0]);
+    advanceSyncTo(ms->playback, ms->timeline, -5);
+    rearmSyncPlayback(ms->playback, ms->timeline, -5);
+    EXPECT_TRUE(ms->playback.pendingRows[0]);
     EXPECT_EQ(ms->playback.placementIndex[0], 0);
 }
 
@@ -202,13 +225,42 @@ TEST(SyncPlayback, RowsPastTheSongAreNeverProcessed) {
     auto ms = load(seqFile(), 1.0);
     ASSERT_EQ(ms->timeline.totalRows, 8);
     startPlayback(*ms);
-    for (int row = 0; row < 8; ++row) twoAdvancesAt(*ms, row);
+    // Placements a b a start at rows 0, 4 and 6: the last one is reached too.
+    for (int row = 0; row < 8; ++row) {
+        twoAdvancesAt(*ms, row);
+        EXPECT_EQ(valueOf(ms->playback.currentValues[0]), seqValue(row)) << "row " << row;
+    }
     EXPECT_EQ(pendingCount(*ms), 0);
     setFrame(*ms, 48000);
     advanceSync(*ms);
     EXPECT_EQ(ms->playback.syncRow, 8);
     EXPECT_EQ(advanceSync(*ms)[0], nullptr);
     EXPECT_EQ(ms->playback.pendingRows.size(), 8u);
+
+    // A jump back re-arms every row up to the last.
+    rearmSyncPlayback(ms->playback, ms->timeline, 0);
+    EXPECT_EQ(pendingCount(*ms), 8);
+
+    // A placement index left out of range (by any earlier state) is put
+    // right before it is used.
+    for (std::int32_t stale : {-1, 3, 1000000}) {
+        startPlayback(*ms);
+        setFrame(*ms, 0);
+        advanceSync(*ms);
+        for (int row = 1; row < 8; ++row) {
+            ms->playback.placementIndex[0] = stale;
+            twoAdvancesAt(*ms, row);
+            EXPECT_EQ(valueOf(ms->playback.currentValues[0]), seqValue(row)) << "row " << row << ", index " << stale;
+        }
+    }
+
+    // A channel of one placement: half a second holds only its first four rows.
+    auto one = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t4", "t\tINTEGER", "a\t1\t2\t3\t4",
+                          "CHANNELS", "c\ta", "f\t0"}),
+                    0.5);
+    ASSERT_EQ(one->timeline.channels[0].placements.size(), 1u);
+    startPlayback(*one);
+    EXPECT_EQ(valueOf(advanceSync(*one)[0]), 1);
 
     // A playback holding fewer rows than the timeline is re-armed within its own.
     SyncPlayback unsized;

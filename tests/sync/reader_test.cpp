@@ -241,34 +241,51 @@ TEST(SyncReaderLimits, HeaderProblemsKeepTheDefaults) {
     }
 }
 
+TEST(SyncReaderLimits, HeaderLinesMissingAreNamedByTheLineTheyWouldHaveBeen) {
+    // A file of the header text alone, with or without its line break.
+    for (const char* text : {"h\tt", "h\tt\r\n"}) {
+        SyncWarnings warnings;
+        auto ms = load(text, 10.0, &warnings);
+        std::vector<int> headerLines;
+        for (const SyncWarning& w : warnings) {
+            if (w.kind == "bpm" || w.kind == "offset") headerLines.push_back(w.line);
+        }
+        EXPECT_EQ(headerLines, (std::vector<int>{2, 3})) << warningsText(warnings);
+        EXPECT_EQ(ms->file.headerText, "t");
+    }
+}
+
 TEST(SyncReaderLimits, FaultyPatternsAndChannelsAreSkipped) {
     SyncWarnings warnings;
     auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS",
                          "r\t0", "t\tINTEGER", "zero\t1",           // 5: resolution 0
                          "r\t0.01", "t\tINTEGER", "tiny\t1",        // 8: not above 0.01
-                         "r", "t\tINTEGER", "nores\t1",             // 11: no resolution field
-                         "r\t2", "t", "notype\t1",                  // 14, 15: no type: read as BOOLEAN
-                         "r\t200000", "t\tINTEGER", "huge\t1",      // 17: beyond the rows per beat we hold
-                         "r\t1", "t\tINTEGER", "empty",             // 20: no rows (fine by itself)
-                         "r\t1", "t\tINTEGER",                      // 23: an incomplete group
+                         "r\t0.015", "t\tINTEGER", "small\t1",      // just above: kept
+                         "r", "t\tINTEGER", "nores\t1",             // 14: no resolution field
+                         "r\t2", "t", "notype\t1",                  // 17, 18: no type: read as BOOLEAN
+                         "r\t200000", "t\tINTEGER", "huge\t1",      // 20: beyond the rows per beat we hold
+                         "r\t1", "t\tINTEGER", "empty",             // 23: no rows (fine by itself)
+                         "r\t1", "t\tINTEGER",                      // 26: an incomplete group of two lines
                          "CHANNELS",
-                         "a\tzero\tnotype",                         // 26
+                         "a\tzero\tnotype",                         // 29
                          "flag\t1",
-                         "b\tempty\tnotype",                        // 28: repeats a pattern without rows
+                         "b\tempty\tnotype",                        // 31: repeats a pattern without rows
                          "flag\t1",
-                         "c",                                       // 30: repeats nothing
+                         "c",                                       // 33: repeats nothing
                          "flag\t1",
-                         "d\tnotype",                               // 32
-                         "flag",                                    // 33: no flag field
-                         "e\tnotype"}),                             // 34: half a channel
+                         "d\tnotype",                               // 35
+                         "flag",                                    // 36: no flag field
+                         "e\tnotype"}),                             // 37: half a channel
                    5.0, &warnings);
     std::vector<int> lines;
     for (const SyncWarning& w : warnings) lines.push_back(w.line);
     // The reader's warnings come in file order, then those of the timeline.
-    EXPECT_EQ(lines, (std::vector<int>{5, 8, 11, 15, 23, 33, 34, 17, 28, 30})) << warningsText(warnings);
+    EXPECT_EQ(lines, (std::vector<int>{5, 8, 14, 18, 26, 36, 37, 20, 31, 33})) << warningsText(warnings);
+    EXPECT_NE(warnings[4].message.find("ends with 2 line(s)"), std::string::npos) << warnings[4].message;
 
     EXPECT_EQ(findPattern(*ms, "zero"), nullptr);
     EXPECT_EQ(findPattern(*ms, "tiny"), nullptr);
+    EXPECT_NE(findPattern(*ms, "small"), nullptr);
     EXPECT_EQ(findPattern(*ms, "nores"), nullptr);
     EXPECT_EQ(findPattern(*ms, "huge"), nullptr);
     const Pattern* notype = findPattern(*ms, "notype");
@@ -456,4 +473,12 @@ TEST(SyncReader, CellsRepeatingOverThousandsOfValuesShareThemToo) {
     ASSERT_EQ(q.values.size(), 70000u);
     EXPECT_EQ(q.owned.size(), 70000u);
     EXPECT_EQ(std::get<std::int32_t>(q.values[69999]->data), 69999);
+
+    // The first 65536 texts are remembered, the next are not: of the two
+    // last texts said again, only the first shares its value.
+    row = "r";
+    for (int i = 0; i <= 65536; ++i) row += "\t" + std::to_string(i);
+    row += "\t65535\t65536";
+    ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS", "r\t1", "t\tINTEGER", row, "CHANNELS"}), 0.0);
+    EXPECT_EQ(ms->file.patterns[1]->owned.size(), 65538u);
 }

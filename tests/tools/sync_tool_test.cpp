@@ -35,14 +35,32 @@ TEST(SyncTool, ReportsTheExampleFileAsJson) {
         EXPECT_TRUE(testsupport::shell("python3 -c 'import json,sys; json.load(sys.stdin)' < " + dir.file("out.json")));
     }
 
-    // Row 754 begins 90.98 s into this music.
-    r = runTool({dir.file("sync.csv"), "--length", "91", "--json"});
-    EXPECT_TRUE(contains(r.out, "\"musicLastsPastEnd\":true")) << r.out.substr(0, 400);
-    r = runTool({dir.file("sync.csv"), "--length", "91"});
-    EXPECT_EQ(r.exitCode, 0);
+    // Row 754 begins 90.98 s into this music: music that ends on the last
+    // row (753) leaves the demo short of its end, one row more does not.
+    struct Ending {
+        const char* length;
+        const char* json;
+        const char* text;
+    };
+    for (const Ending& e : {Ending{"91", "\"musicEndRow\":754,\"musicLastsPastEnd\":true",
+                                   "ends at music row 754, so the demo ends by itself (after row 753)"},
+                            Ending{"90.9", "\"musicEndRow\":753,\"musicLastsPastEnd\":false",
+                                   "ends at music row 753, before row 754: the demo would not reach its end"}}) {
+        r = runTool({dir.file("sync.csv"), "--length", e.length, "--json"});
+        EXPECT_TRUE(contains(r.out, e.json)) << e.length << "\n" << r.out.substr(0, 400);
+        r = runTool({dir.file("sync.csv"), "--length", e.length});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_TRUE(contains(r.out, e.text)) << r.out.substr(0, 400);
+    }
     EXPECT_TRUE(contains(r.out, "rows per beat  4")) << r.out;
     EXPECT_TRUE(contains(r.out, "main  repeat  190 placements: fade x190 from row 0")) << r.out;
-    EXPECT_TRUE(contains(r.out, "ends at music row 754, so the demo ends by itself")) << r.out;
+
+    // Runs of one pattern are counted; a pattern placed once has no count.
+    testsupport::writeFile(dir.file("runs.csv"),
+                           crlf({"h\tt", "bpm\t125", "off\t0", "PATTERNS", "r\t4", "t\tINTEGER", "a\t1\t2\t3\t4",
+                                 "r\t4", "t\tINTEGER", "b\t5\t6", "CHANNELS", "c\ta\ta\tb\ta", "f\t0"}));
+    r = runTool({dir.file("runs.csv"), "--length", "60"});
+    EXPECT_TRUE(contains(r.out, "placements: a x2 from row 0, b from row 8, a from row 10, emptypattern x122")) << r.out;
 }
 
 TEST(SyncTool, WarningsGiveExitStatusOneWithTheirLines) {
@@ -65,9 +83,12 @@ TEST(SyncTool, WarningsGiveExitStatusOneWithTheirLines) {
     EXPECT_TRUE(contains(r.out, dir.file("bad.csv") + ":2: bpm \"fast\"")) << r.out;
     EXPECT_TRUE(contains(r.out, "song           0 s, 0 sync rows")) << r.out;
 
-    r = runTool({dir.file("missing.csv")});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(contains(r.out, "cannot read the sync file")) << r.out;
+    // "-" alone is a file name like any other, not an option.
+    for (const std::string& name : {dir.file("missing.csv"), std::string("-")}) {
+        r = runTool({name});
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_TRUE(contains(r.out, "cannot read the sync file")) << r.out;
+    }
 }
 
 TEST(SyncTool, UsageErrorsGiveExitStatusTwo) {
@@ -92,6 +113,15 @@ TEST(SyncTool, UsageErrorsGiveExitStatusTwo) {
         testsupport::RunResult r = runTool(args);
         EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
         EXPECT_FALSE(r.err.empty());
+    }
+    // One error, and the one that applies.
+    testsupport::RunResult empty = runTool({""});
+    EXPECT_TRUE(contains(empty.err, "name is empty")) << empty.err;
+    EXPECT_FALSE(contains(empty.err, "no sync file given")) << empty.err;
+    // The ends of --length's range are taken (a song that long has more
+    // rows than a sync file may: a warning, not a usage error).
+    for (const char* length : {"0", "10000000"}) {
+        EXPECT_NE(runTool({dir.file("sync.csv"), "--length", length}).exitCode, 2) << length;
     }
 }
 
@@ -128,6 +158,19 @@ TEST(SyncTool, AFloodOfWarningsShowsTwentyAndTheCountOfTheRest) {
         EXPECT_TRUE(testsupport::shell(
             "python3 -c 'import json,sys; d=json.load(sys.stdin); sys.exit(len(d[\"warnings\"]) != 20)' < " +
             dir.file("out.json")));
+    }
+
+    // Twenty warnings show whole; the twenty-first is counted.
+    for (int count : {20, 21}) {
+        text = "h\tt\r\nbpm\t125\r\noff\t0\r\n";
+        for (int i = 0; i < 2 * count; ++i) text += "\r\n";
+        text += "PATTERNS\r\nCHANNELS\r\n";
+        testsupport::writeFile(dir.file("few.csv"), text);
+        r = runTool({dir.file("few.csv")});
+        EXPECT_EQ(contains(r.out, ": ... and 1 more warning like this\n"), count == 21) << r.out;
+        r = runTool({dir.file("few.csv"), "--json"});
+        EXPECT_EQ(contains(r.out, "\"more\":"), count == 21) << r.out;
+        EXPECT_EQ(contains(r.out, "\"more\":1}"), count == 21) << r.out;
     }
 }
 

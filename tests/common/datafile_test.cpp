@@ -1,6 +1,7 @@
 // Opening data files by kind, and the exit status after output that went through.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -50,6 +51,23 @@ TEST(DataFile, EachKindOfPlaceOpensOrGivesItsReason) {
 
 TEST(ExitStatus, OutputThatWentThroughKeepsTheStatus) {
     for (int status : {0, 1, 3}) EXPECT_EQ(exitStatusAfterOutput("test", status), status);
+    // Output lost on a full device turns any status into 1 (in a child, whose
+    // standard output is that device).
+    for (int status : {0, 3}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::FILE* full = std::freopen("/dev/full", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+            if (!full) _exit(99);
+            std::printf("lost\n");
+            _exit(exitStatusAfterOutput("test", status));
+        }
+        int wstatus = 0;
+        ASSERT_EQ(waitpid(child, &wstatus, 0), child);
+        ASSERT_TRUE(WIFEXITED(wstatus));
+        EXPECT_EQ(WEXITSTATUS(wstatus), 1) << status;
+    }
 }
 
 }  // namespace

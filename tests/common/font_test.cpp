@@ -48,6 +48,18 @@ TEST(Font8x8, OutsideTheCellAndTheTableNothingIsSet) {
     // Just outside the table at either end: the blank glyph, not a row next to the table.
     EXPECT_EQ(glyphRows(static_cast<char>(glyphFirstCode - 1)), glyphRows('\t'));
     EXPECT_EQ(glyphRows(static_cast<char>(glyphFirstCode + glyphCount)), glyphRows('\t'));
+    // For every character: inside the cell a pixel is its row's bit, outside
+    // it nothing (not a row of the next glyph).
+    for (int code = 0; code < 256; ++code) {
+        const std::uint8_t* rows = glyphRows(static_cast<char>(code));
+        for (int y = -2; y < 10; ++y) {
+            for (int x = -2; x < 10; ++x) {
+                const bool inside = x >= 0 && x < 8 && y >= 0 && y < 8;
+                EXPECT_EQ(glyphPixel(static_cast<char>(code), x, y), inside && ((rows[y] >> (7 - x)) & 1))
+                    << code << " at " << x << "," << y;
+            }
+        }
+    }
 }
 
 TEST(Font8x8, EveryCharacterOfTheDemoLetteringHasAGlyph) {

@@ -21,6 +21,8 @@ TEST(JsonString, EveryTextParsesBackWhole) {
         {"\"\\\"", "\"\\\""},
     };
     ASSERT_GE(longName.size(), 100u);
+    // Control characters and DEL are written as escapes, the space as it is.
+    EXPECT_EQ(jsonString("\x1f \x7f"), "\"\\u001f \\u007f\"");
     for (const auto& [text, back] : cases) {
         const std::string written = jsonString(text);
         testsupport::Json value;

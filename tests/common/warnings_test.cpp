@@ -39,7 +39,11 @@ TEST(WarningList, KeepsTheFirstOfEachKindAndCountsTheRestOnTheLastKept) {
 
 TEST(WarningList, ExactlyTheKeptNumberHasNoMore) {
     WarningList list;
-    for (std::size_t i = 0; i < kept; ++i) list.add("k", 1, "m");
+    for (std::size_t i = 0; i < kept; ++i) {
+        EXPECT_TRUE(list.keeps("k")) << i;
+        list.add("k", 1, "m");
+    }
+    EXPECT_FALSE(list.keeps("k"));
     EXPECT_EQ(list.size(), kept);
     EXPECT_EQ(list[kept - 1].more, 0u);
     list.add("k", 2, "m");

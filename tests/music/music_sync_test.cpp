@@ -36,6 +36,18 @@ TEST(MusicSyncLoad, TakesTheSongLengthFromTheStream) {
     EXPECT_EQ(ms.timeline.totalRows, 500);
     EXPECT_EQ(ms.playback.syncRow, 0);
     EXPECT_TRUE(ms.playback.pendingRows.empty());
+
+    // A reset for the next run: no stream, no file, no sync.
+    const audio::StreamHandle stream = ms.stream;
+    ms.playback.syncRow = 7;
+    resetMusic(ms);
+    EXPECT_EQ(audio::length(stream), 0u) << "the stream was not freed";
+    EXPECT_EQ(ms.stream, 0u);
+    EXPECT_FALSE(ms.streamOpen);
+    EXPECT_EQ(ms.playback.syncRow, 0);
+    EXPECT_EQ(ms.timeline.totalRows, 0);
+    EXPECT_TRUE(ms.file.patterns.empty());
+    EXPECT_EQ(ms.file.bpm, SyncFile{}.bpm);
     audio::freeOutput();
 }
 

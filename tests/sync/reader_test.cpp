@@ -22,7 +22,8 @@ TEST(SyncNumbers, ReadLikeAtofAndAtoi) {
 
     for (const char* text : {"1", " -12abc", "+7", "1.5", "yes", "", "-", "2147483647", "2147483648",
                              "99999999999", "-99999999999999999999999", "\t\v 42", "0012",
-                             "9223372036854775808", "-9223372036854775809"}) {  // just past the 64-bit range
+                             "9223372036854775808", "-9223372036854775809",   // just past the 64-bit range
+                             "9223372036854775800", "-9223372036854775800"}) {  // just below it
         EXPECT_EQ(readSyncInt(text), std::atoi(text)) << '"' << text << '"';
     }
 }
@@ -53,6 +54,13 @@ TEST(SyncReader, ExampleFileGivesHeaderPatternsAndChannels) {
 }
 
 TEST(SyncReader, CellsFollowThePatternType) {
+    // Each type by its word, and back; anything else is OTHER.
+    for (ValueType t : {ValueType::Boolean, ValueType::Integer, ValueType::Float, ValueType::String}) {
+        EXPECT_EQ(valueTypeFromName(valueTypeName(t)), t) << valueTypeName(t);
+    }
+    EXPECT_STREQ(valueTypeName(ValueType::Float), "FLOAT");
+    EXPECT_STREQ(valueTypeName(ValueType::Other), "OTHER");
+    EXPECT_EQ(valueTypeFromName("Boolean"), ValueType::Other);
     SyncWarnings warnings;
     auto ms = load(crlf({"h\tt", "bpm\t120", "off\t0", "PATTERNS",
                          "r\t1", "t\tFLOAT", "f\t0.5\t\t2",
@@ -159,7 +167,10 @@ TEST(SyncReader, SectionsInEitherOrderAfterIgnoredLines) {
     // A section on the very first line is found as well, either section.
     for (const Lines& text : {Lines{"PATTERNS", "r\t2", "t\tINTEGER", "p\t5\t6", "CHANNELS", "c\tp", "flag\t1"},
                               Lines{"CHANNELS", "c\tp", "flag\t1", "PATTERNS", "r\t2", "t\tINTEGER", "p\t5\t6"}}) {
+        warnings = SyncWarnings();
         auto first = load(crlf(text), 0.0, &warnings);
+        for (const SyncWarning& w : warnings) EXPECT_TRUE(w.kind != "no-patterns" && w.kind != "no-channels") << w.kind;
+        EXPECT_EQ(first->file.channelCount, 1) << text[0];
         ASSERT_EQ(first->file.channels.size(), 1u) << text[0];
         ASSERT_EQ(first->file.channels[0].placements.size(), 1u) << text[0];
         EXPECT_EQ(first->file.channels[0].placements[0]->name, "p");
@@ -246,11 +257,14 @@ TEST(SyncReaderLimits, HeaderLinesMissingAreNamedByTheLineTheyWouldHaveBeen) {
     for (const char* text : {"h\tt", "h\tt\r\n"}) {
         SyncWarnings warnings;
         auto ms = load(text, 10.0, &warnings);
-        std::vector<int> headerLines;
+        // The sections it lacks are the file's as a whole: line 0.
+        std::vector<int> headerLines, sectionLines;
         for (const SyncWarning& w : warnings) {
             if (w.kind == "bpm" || w.kind == "offset") headerLines.push_back(w.line);
+            if (w.kind == "no-patterns" || w.kind == "no-channels") sectionLines.push_back(w.line);
         }
         EXPECT_EQ(headerLines, (std::vector<int>{2, 3})) << warningsText(warnings);
+        EXPECT_EQ(sectionLines, (std::vector<int>{0, 0})) << warningsText(warnings);
         EXPECT_EQ(ms->file.headerText, "t");
     }
 }
@@ -288,6 +302,10 @@ TEST(SyncReaderLimits, FaultyPatternsAndChannelsAreSkipped) {
     EXPECT_NE(findPattern(*ms, "small"), nullptr);
     EXPECT_EQ(findPattern(*ms, "nores"), nullptr);
     EXPECT_EQ(findPattern(*ms, "huge"), nullptr);
+    // The huge grid is refused for the grid it needs, not by the common grid.
+    for (const SyncWarning& w : warnings) {
+        if (w.line == 20) EXPECT_EQ(w.kind, "pattern-resolution-grid");
+    }
     const Pattern* notype = findPattern(*ms, "notype");
     ASSERT_TRUE(notype);
     EXPECT_EQ(notype->type, ValueType::Boolean);
@@ -327,8 +345,19 @@ TEST(SyncReaderLimits, CommonGridAndSongLengthStayWithinRange) {
               60.0, &warnings);
     ASSERT_EQ(warnings.size(), 1u) << warningsText(warnings);
     EXPECT_EQ(warnings[0].line, 2);
+    EXPECT_NE(warnings[0].message.find("a song of 1e+09 beats at this bpm needs 4.096e+12 rows for each of 1 channel"),
+              std::string::npos)
+        << warnings[0].message;
     EXPECT_EQ(ms->timeline.totalRows, static_cast<std::int32_t>(maxChannelRows));
     EXPECT_EQ(ms->timeline.rowHasValue.size(), static_cast<std::size_t>(maxChannelRows));
+
+    // A song of exactly the beats the timeline holds is not cut.
+    warnings.clear();
+    ms = load(crlf({"h\tt", "bpm\t60", "off\t0", "PATTERNS", "r\t4096", "t\tINTEGER", "p\t1", "CHANNELS", "c\tp",
+                    "f\t0"}),
+              static_cast<double>(maxChannelRows / 4096), &warnings);
+    EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+    EXPECT_EQ(ms->timeline.totalRows, static_cast<std::int32_t>(maxChannelRows));
 
     // Even at the largest tempo a float holds.
     warnings.clear();
@@ -368,6 +397,12 @@ TEST(SyncLoad, ReadsTheWholeFile) {
     testsupport::writeFile(dir.file("one.csv"), "h");  // a single byte is read too
     ASSERT_TRUE(readTextFile(dir.file("one.csv"), buffer));
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "h");
+    // A file of the largest size read is read; one byte more is refused.
+    for (std::int64_t size : {maxSyncFileBytes, maxSyncFileBytes + 1}) {
+        testsupport::writeFile(dir.file("big.csv"), std::string(static_cast<std::size_t>(size), 'x'));
+        std::string why;
+        EXPECT_EQ(readTextFile(dir.file("big.csv"), buffer, &why), size == maxSyncFileBytes) << why;
+    }
 
     Loaded s;
     SyncWarnings warnings;
@@ -430,6 +465,7 @@ TEST(SyncReader, TextPastTheFileLimitIsNotRead) {
     auto ms = load(text, 0.0, &warnings);
     ASSERT_FALSE(warnings.empty());
     EXPECT_EQ(warnings[0].kind, "too-long") << warningsText(warnings);
+    EXPECT_EQ(warnings[0].line, 0);  // the file as a whole
     EXPECT_EQ(warnings.total(), 1u) << warningsText(warnings);
     EXPECT_EQ(ms->file.bpm, 125.0f);
 }

@@ -81,6 +81,11 @@ TEST(SyncResample, PartialLastBeatIsDropped) {
     resamplePattern(three, 8.0f);
     EXPECT_TRUE(three.values.empty());
     EXPECT_TRUE(three.owned.empty());
+
+    // One beat of one row keeps its one row.
+    Pattern one = makePattern(1.0f, 1);
+    resamplePattern(one, 1.0f);
+    EXPECT_EQ(sourceRows(one), (std::vector<int>{0}));
 }
 
 TEST(SyncResample, FractionalRatioSharesValuesBetweenRows) {
@@ -127,6 +132,8 @@ TEST(SyncTimeline, FractionalResolutionsBecomeWholeGrids) {
         // The built-in pattern always lasts one beat.
         EXPECT_EQ(ms->file.patterns[0]->values.size(), static_cast<std::size_t>(c.rowsPerBeat));
     }
+    // Just above 0.01 the fraction makes a grid of its own: 1.015 needs 68.
+    EXPECT_EQ(load(patternsFile({{"1.015", "\t0\t1"}}), 0.0)->timeline.rowsPerBeat, 68);
 }
 
 TEST(SyncTimeline, CommonResolutionIsTheLeastCommonMultiple) {

@@ -31,6 +31,9 @@ TEST(PngHeader, ShortOrForeignBytesAreNotAHeader) {
         EXPECT_FALSE(h.why.empty());
     }
     EXPECT_EQ(read(full.substr(0, 8)).why, "the file ends inside the PNG header");
+    // Seven bytes of a signature are no signature, whatever lies after them.
+    EXPECT_EQ(readPngHeader(reinterpret_cast<const unsigned char*>(full.data()), 7).why,
+              "not a PNG file (no PNG signature)");
     EXPECT_EQ(read(full.substr(0, pngHeaderBytes - 1)).why, "the file ends inside the PNG header");
 
     std::string gif = full;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <unistd.h>
@@ -118,6 +119,16 @@ TEST(Textures, AHugePictureIsRefusedByItsHeaderWithBothSizesNamed) {
     EXPECT_EQ(o.err, "tarnwick: " + path +
                          ": cannot load image: 30000 x 30000 pixels, larger than the 8192 x 8192 that textures can "
                          "have here\n");
+
+    // Refused on its first read: a file of 6 GiB (sparse) behind that
+    // header is not read on.
+    ASSERT_EQ(truncate(path.c_str(), off_t(6) << 30), 0);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    o = loadCapturingStderr(path, t);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_TRUE(o.failed);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256L << 10) << "kB of peak memory more";
 }
 
 TEST(Textures, APictureLargerThanTheGlImplementationTakesIsRefused) {

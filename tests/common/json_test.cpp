@@ -18,6 +18,7 @@ TEST(JsonString, EveryTextParsesBackWhole) {
         {"tab\there\nnew line\x01\x7f", "tab\there\nnew line\x01\x7f"},
         {"gr\xc3\xbc\xc3\x9f \xe2\x82\xac", "gr\xc3\xbc\xc3\x9f \xe2\x82\xac"},  // UTF-8 stays as it is
         {"\xff\xfe", "\xc3\xbf\xc3\xbe"},                                         // Latin-1 bytes
+        {"\x80", "\xc2\x80"},                                                     // a continuation alone
         {"\"\\\"", "\"\\\""},
     };
     ASSERT_GE(longName.size(), 100u);

@@ -61,6 +61,7 @@ TEST(WarningList, ANullListIgnoresEverything) {
 TEST(WarningPrint, EachKindIsFollowedByTheCountOfTheRest) {
     WarningList list;
     for (int i = 1; i <= 25; ++i) list.add("a", i, "bad line");
+    for (int i = 1; i <= 21; ++i) list.add("c", i, "one too many");  // exactly one more
     list.add("b", 0, "no end");
     list.add("b", 0, "no end");
     std::FILE* out = std::tmpfile();
@@ -73,7 +74,9 @@ TEST(WarningPrint, EachKindIsFollowedByTheCountOfTheRest) {
     std::fclose(out);
     std::string expected;
     for (int i = 1; i <= 20; ++i) expected += "prog: f.csv:" + std::to_string(i) + ": bad line\n";
-    expected += "prog: f.csv: ... and 5 more warnings like this\nprog: f.csv: no end\nprog: f.csv: no end\n";
+    expected += "prog: f.csv: ... and 5 more warnings like this\n";
+    for (int i = 1; i <= 20; ++i) expected += "prog: f.csv:" + std::to_string(i) + ": one too many\n";
+    expected += "prog: f.csv: ... and 1 more warning like this\nprog: f.csv: no end\nprog: f.csv: no end\n";
     EXPECT_EQ(text, expected);
     EXPECT_EQ(moreWarningsText(1), "... and 1 more warning like this");
 }
@@ -94,6 +97,7 @@ TEST(Quoted, ControlAndForeignBytesAreEscapedSoAMessageStaysOneLine) {
     EXPECT_EQ(::quoted(std::string("\xff\xc3", 2)), "\"\\xff\\xc3\"");  // not UTF-8, and a sequence cut short
     EXPECT_EQ(::quoted(std::string("x\0y", 3)), "\"x\\x00y\"");
     EXPECT_EQ(::quoted("\xc3" "A"), "\"\\xc3A\"");  // a lead byte without its continuation
+    EXPECT_EQ(::quoted("\x80"), "\"\\x80\"");        // a continuation byte without its lead
 }
 
 TEST(Quoted, LongTextIsCutWithTheCountOfWhatIsLeftOut) {
@@ -109,7 +113,7 @@ TEST(Quoted, LongTextIsCutWithTheCountOfWhatIsLeftOut) {
 TEST(FormatNumber, NineSignificantDigitsAndTheNamesOfWhatIsNoNumber) {
     const std::pair<double, const char*> cases[] = {
         {0.5, "0.5"}, {1.0 / 3, "0.333333333"}, {-1e20, "-1e+20"},
-        {std::nan(""), "nan"}, {HUGE_VAL, "inf"}, {-HUGE_VAL, "-inf"},
+        {std::nan(""), "nan"}, {-std::nan(""), "nan"}, {HUGE_VAL, "inf"}, {-HUGE_VAL, "-inf"},
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(formatNumber(value), text) << value;
 }

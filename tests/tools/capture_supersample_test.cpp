@@ -102,6 +102,10 @@ TEST_F(CaptureSupersample, ASizeTheGLCannotDrawIsRefusedNamingTheLimitBeforeAnyF
     EXPECT_NE(r.err.find("32768x32768"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("GL_MAX_VIEWPORT_DIMS"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::is_empty(out.file("x")));
+    // One side too many is enough.
+    r = capture({"--size", "8192x90", "--supersample", "4", "--shot", "10", "--out", out.file("x")}, data->path());
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("GL_MAX_VIEWPORT_DIMS"), std::string::npos) << r.err;
     for (const std::string bad : {"0", "5", "x", "-2"}) {
         RunResult u = capture({"--supersample", bad, "--shot", "10", "--out", out.file("x")}, data->path());
         EXPECT_EQ(u.exitCode, 2) << bad << ": " << u.err;

@@ -52,6 +52,7 @@ TEST(SyncTool, ReportsTheExampleFileAsJson) {
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_TRUE(contains(r.out, e.text)) << r.out.substr(0, 400);
     }
+    r = runTool({dir.file("sync.csv"), "--length", "91"});
     EXPECT_TRUE(contains(r.out, "rows per beat  4")) << r.out;
     EXPECT_TRUE(contains(r.out, "main  repeat  190 placements: fade x190 from row 0")) << r.out;
 

@@ -57,6 +57,7 @@ TEST(Textures, EveryPngFormArrivesAsEightBitRgbaOfItsOwnSize) {
         EXPECT_FALSE(loadFailed);
         EXPECT_EQ(t.width, 5u);
         EXPECT_EQ(t.height, 3u);
+        EXPECT_EQ(gldouble::textures().size(), 1u);  // one name made, for this picture alone
         const auto& image = gldouble::textures().at(name);
         EXPECT_EQ(image.width, 5);  // not a power of two, uploaded as it is
         EXPECT_EQ(image.height, 3);

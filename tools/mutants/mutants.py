@@ -56,7 +56,10 @@ CAPTURE_TOOL_TESTS = "CaptureTool.*:-CaptureTool.MemoryStaysBoundedBeforeALateSh
 TOOLS_CAPTURE_TESTS = ("CaptureTool.*:CaptureOutput.*:CaptureSegments.*:CaptureSupersample.*:Segments.*:BenchJson.*:"
                        "Yuv420.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot")
 SHELL_PROGRAM_TESTS = {
-    "capture.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
+    # The capture's own failures (no window at all) and its second run in
+    # one process are what the demo's and the image tests run.
+    "capture.cpp": [("tools_tests", CAPTURE_TOOL_TESTS), ("e2e_tests", "NoWindow.*"),
+                    ("image_tests", "SecondRun.*")],
     "startup.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
     "entry.cpp": [("e2e_tests", "CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"
                                 "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*")],

@@ -222,6 +222,20 @@ TEST(SyncTimeline, ChannelsAreFilledToTheEndOfTheSong) {
     }
 }
 
+TEST(SyncTimeline, AChannelPastTheRowsAPlaceHoldsDropsItsLastPlacements) {
+    // On a grid of 65536 rows a beat, a one-beat pattern placed 32770 times:
+    // the 32768 that start within 2^31 rows stay, the last two go.
+    std::string channel = "c";
+    for (int i = 0; i < 32770; ++i) channel += "\tp1";
+    SyncWarnings warnings;
+    auto ms = load(patternsFile({{"65536", "\t0"}, {"1", "\t1"}}, {channel, "f\t0"}), 0.0, &warnings);
+    ASSERT_EQ(ms->timeline.rowsPerBeat, 65536);
+    ASSERT_EQ(warnings.size(), 1u) << warningsText(warnings);
+    EXPECT_EQ(warnings[0].kind, "channel-rows");
+    EXPECT_NE(warnings[0].message.find("its last 2 placement(s) are dropped"), std::string::npos) << warnings[0].message;
+    EXPECT_EQ(ms->timeline.channels[0].placements.size(), 32768u);
+}
+
 TEST(SyncTimeline, RowBitsOnlyWherePlacedCellsHoldValues) {
     // p0 has values on rows 0 and 2 of 4 (1 and 3 empty); p1 on row 1 only.
     auto ms = load(patternsFile({{"4", "\t1\t\t1"}, {"4", "\t\t1"}, {"4", "\t\t\t\t"}},

@@ -168,6 +168,7 @@ TEST(SyncTool, AFloodOfWarningsShowsTwentyAndTheCountOfTheRest) {
         text += "PATTERNS\r\nCHANNELS\r\n";
         testsupport::writeFile(dir.file("few.csv"), text);
         r = runTool({dir.file("few.csv")});
+        EXPECT_EQ(contains(r.out, "more warning"), count == 21) << r.out;
         EXPECT_EQ(contains(r.out, ": ... and 1 more warning like this\n"), count == 21) << r.out;
         r = runTool({dir.file("few.csv"), "--json"});
         EXPECT_EQ(contains(r.out, "\"more\":"), count == 21) << r.out;

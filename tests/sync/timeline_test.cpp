@@ -222,6 +222,30 @@ TEST(SyncTimeline, ChannelsAreFilledToTheEndOfTheSong) {
     }
 }
 
+TEST(SyncTimeline, PatternsMayGrowOnTheCommonGridUpToTheRowsAllMayHold) {
+    // The built-in beat (1 row, 2 on the grid), p0 of n rows at 1 a beat and
+    // p1 of 2 rows at 2: on the common grid of 2, p0 grows to 2n rows, and
+    // all hold 2 + 2n + 2 rows. Exactly the limit is allowed; a row more is not.
+    const std::int64_t n = (maxPatternRows - 4) / 2;
+    for (std::int64_t rows : {n, n + 1}) {
+        std::string cells;
+        cells.reserve(static_cast<std::size_t>(2 * rows));
+        for (std::int64_t i = 0; i < rows; ++i) cells += "\t1";
+        SyncWarnings warnings;
+        auto ms = load(patternsFile({{"1", cells}, {"2", "\t1\t2"}}), 0.0, &warnings);
+        const Pattern* grown = findPattern(*ms, "p0");
+        if (rows == n) {
+            EXPECT_TRUE(warnings.empty()) << warningsText(warnings);
+            ASSERT_TRUE(grown);
+            EXPECT_EQ(grown->values.size(), static_cast<std::size_t>(2 * n));
+        } else {
+            EXPECT_EQ(grown, nullptr);
+            ASSERT_EQ(warnings.size(), 1u) << warningsText(warnings);
+            EXPECT_EQ(warnings[0].kind, "pattern-rows");
+        }
+    }
+}
+
 TEST(SyncTimeline, AChannelPastTheRowsAPlaceHoldsDropsItsLastPlacements) {
     // On a grid of 65536 rows a beat, a one-beat pattern placed 32770 times:
     // the 32768 that start within 2^31 rows stay, the last two go.

@@ -58,7 +58,7 @@ TOOLS_CAPTURE_TESTS = ("CaptureTool.*:CaptureOutput.*:CaptureSegments.*:CaptureS
 SHELL_PROGRAM_TESTS = {
     # The capture's own failures (no window at all) and its second run in
     # one process are what the demo's and the image tests run.
-    "capture.cpp": [("tools_tests", CAPTURE_TOOL_TESTS), ("e2e_tests", "NoWindow.*"),
+    "capture.cpp": [("tools_tests", TOOLS_CAPTURE_TESTS), ("e2e_tests", "NoWindow.*"),
                     ("image_tests", "SecondRun.*")],
     "startup.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
     "entry.cpp": [("e2e_tests", "CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"

@@ -11,9 +11,10 @@ namespace audio::frames {
 // exactly; 0 for no time or a negative one.
 inline std::uint64_t bytesAt(double seconds, std::uint32_t rate, std::uint64_t frameBytes) {
     if (!(seconds > 0)) return 0;
-    const double maxFrames = 9007199254740992.0 / static_cast<double>(frameBytes);  // 2^53 bytes
+    const double maxFrames = std::floor(9007199254740992.0 / static_cast<double>(frameBytes));  // 2^53 bytes
     double frame = std::floor(seconds * rate);
-    if (!(frame < maxFrames)) frame = maxFrames;
+    // A time past the last position a double holds ends there, not a frame on.
+    if (!(frame < maxFrames)) return static_cast<std::uint64_t>(maxFrames) * frameBytes;
     if (static_cast<double>(frame + 1) / rate <= seconds) frame += 1;
     else if (frame > 0 && frame / rate > seconds) frame -= 1;
     return static_cast<std::uint64_t>(frame) * frameBytes;

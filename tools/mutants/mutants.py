@@ -89,7 +89,7 @@ LAYERS = {
                  "runs": lambda name: [("glsubset_tests", "*")] if name.startswith("glsubset")
                  # Not the test that holds the device clock to the wall clock
                  # within milliseconds: on a loaded machine it fails by itself.
-                 else [("platform_tests", "ClockTest.*:DeviceClockTest.*:StreamTest.*:OutputClockTest.*"
+                 else [("platform_tests", "ClockTest.*:DeviceClockTest.*:StreamTest.*:OutputClockTest.*:StreamFramesTest.*"
                                           "-DeviceClockTest.SmoothMonotonicAndOnTime")]},
     # Code without drawing in it (the state record of the frame delta, the
     # texture set-up) is left out: the scene tests are not where its faults show.

@@ -3,12 +3,9 @@
 // different pixels, and expects the split the system's OpenGL (Mesa 22.3,
 // llvmpipe) was seen to draw for the same calls.
 #include <GL/gl.h>
-#include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <string>
-
-#include "platform/glsubset.h"
+#include "es2context.h"
 
 namespace {
 
@@ -66,16 +63,8 @@ const Case cases[] = {
 };
 
 TEST(GLSubsetQuads, EachQuadIsSplitAsTheSystemsOpenGLSplitsIt) {
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
-    SDL_Window* window = SDL_CreateWindow("quads", 0, 0, side, side, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    ASSERT_NE(context, nullptr) << SDL_GetError();
-    std::string why;
-    ASSERT_TRUE(glsubset::start(SDL_GL_GetProcAddress, why)) << why;
+    Es2Context es2(side);
+    ASSERT_TRUE(es2.started()) << es2.why();
     glViewport(0, 0, side, side);
 
     for (const Case& c : cases) {
@@ -120,10 +109,6 @@ TEST(GLSubsetQuads, EachQuadIsSplitAsTheSystemsOpenGLSplitsIt) {
         glEnd();
         EXPECT_EQ(fanned(0.5f, -0.5f, 0.0f), fan);
     }
-    glsubset::stop();
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(window);
-    SDL_Quit();
 }
 
 }  // namespace

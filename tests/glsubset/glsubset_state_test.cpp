@@ -1,0 +1,135 @@
+// The GL 1.1 state the subset keeps itself, over an OpenGL ES 2 context: the
+// matrix stacks, the attribute stack and the pixel formats it reads back.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "es2context.h"
+
+namespace {
+
+constexpr int side = 16;
+
+std::array<float, 16> matrix(GLenum which) {
+    std::array<float, 16> m{};
+    glGetFloatv(which, m.data());
+    return m;
+}
+
+const std::array<float, 16> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// The colour a full-view quad gets, read back as bytes.
+std::array<unsigned char, 4> drawnColour() {
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glBegin(GL_QUADS);
+    glVertex3f(-1, -1, 0);
+    glVertex3f(1, -1, 0);
+    glVertex3f(1, 1, 0);
+    glVertex3f(-1, 1, 0);
+    glEnd();
+    glPopMatrix();
+    std::array<unsigned char, 4> pixel{};
+    glReadPixels(side / 2, side / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel.data());
+    return pixel;
+}
+
+TEST(GLSubsetState, MatricesFollowTheirStacksAndIgnoreWhatGLWouldRefuse) {
+    Es2Context es2(side);
+    ASSERT_TRUE(es2.started()) << es2.why();
+    glTranslatef(1, 2, 3);
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX)[12], 1.0f);
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX)[14], 3.0f);
+    // A mode the subset does not keep leaves the modelview current.
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), identity);
+    // One push, one pop; a pop of the last matrix does nothing.
+    glTranslatef(5, 0, 0);
+    glPushMatrix();
+    glTranslatef(1, 0, 0);
+    glPopMatrix();
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX)[12], 5.0f);
+    glPopMatrix();
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX)[12], 5.0f);
+
+    glMatrixMode(GL_PROJECTION);
+    gluPerspective(90, 2, 1, 3);
+    const std::array<float, 16> p = matrix(GL_PROJECTION_MATRIX);
+    EXPECT_NEAR(p[0], 0.5f, 1e-6);
+    EXPECT_NEAR(p[5], 1.0f, 1e-6);
+    EXPECT_NEAR(p[10], -2.0f, 1e-6);
+    EXPECT_EQ(p[11], -1.0f);
+    EXPECT_NEAR(p[14], -3.0f, 1e-6);
+    // No depth, no angle or no width: GL would divide by zero; nothing changes.
+    for (auto [fovy, aspect, zNear, zFar] : {std::array<double, 4>{90, 2, 1, 1}, std::array<double, 4>{0, 2, 1, 3},
+                                             std::array<double, 4>{90, 0, 1, 3}}) {
+        gluPerspective(fovy, aspect, zNear, zFar);
+        EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), p) << fovy << " " << aspect << " " << zNear << " " << zFar;
+    }
+}
+
+TEST(GLSubsetState, PopAttribRestoresWhatPushAttribKeptSixteenDeep) {
+    Es2Context es2(side);
+    ASSERT_TRUE(es2.started()) << es2.why();
+    glClearColor(0, 0, 0, 1);
+    glViewport(0, 0, side, side);
+    glColor4f(0.2f, 0.4f, 0.6f, 1.0f);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glViewport(1, 2, 3, 4);
+    glColor4f(1, 1, 1, 1);
+    glPopAttrib();
+    std::array<GLint, 4> viewport{};
+    glGetIntegerv(GL_VIEWPORT, viewport.data());
+    EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, side, side}));
+    const std::array<unsigned char, 4> colour = drawnColour();
+    EXPECT_NEAR(colour[0], 51, 1);
+    EXPECT_NEAR(colour[1], 102, 1);
+    EXPECT_NEAR(colour[2], 153, 1);
+    // Popping more than was pushed changes nothing.
+    glColor4f(0, 1, 0, 1);
+    glPopAttrib();
+    EXPECT_EQ(drawnColour()[1], 255);
+
+    // Sixteen are kept, a seventeenth is not: the first pop gives the sixteenth.
+    for (int i = 1; i <= 17; ++i) {
+        glColor4f(i / 20.0f, 0, 0, 1);
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+    }
+    glPopAttrib();
+    EXPECT_NEAR(drawnColour()[0], 16 / 20.0 * 255, 1);
+}
+
+TEST(GLSubsetState, PixelsAreReadBackAsRgbOrRgbaBytesOnly) {
+    Es2Context es2(side);
+    ASSERT_TRUE(es2.started()) << es2.why();
+    glViewport(0, 0, side, side);
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    // Two pixels of RGB, rows of 6 bytes padded to the alignment asked for.
+    for (GLint alignment : {1, 4}) {
+        glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+        std::array<unsigned char, 16> rgb;
+        rgb.fill(7);
+        glReadPixels(0, 0, 2, 2, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        const int stride = alignment == 1 ? 6 : 8;
+        for (int at : {0, 3, stride, stride + 3}) {
+            EXPECT_NEAR(rgb[at], 51, 1) << alignment << " " << at;
+            EXPECT_NEAR(rgb[at + 2], 153, 1) << alignment << " " << at;
+        }
+        EXPECT_EQ(rgb[2 * stride], 7) << "written past the two rows";
+    }
+    // Formats and types the subset does not read leave the buffer alone.
+    for (auto [format, type] : {std::array<GLenum, 2>{GL_RGBA, GL_FLOAT}, std::array<GLenum, 2>{GL_LUMINANCE, GL_UNSIGNED_BYTE}}) {
+        std::array<unsigned char, 64> untouched;
+        untouched.fill(7);
+        glReadPixels(0, 0, 1, 1, format, type, untouched.data());
+        EXPECT_EQ(untouched[0], 7) << format << " " << type;
+    }
+}
+
+}  // namespace

@@ -38,6 +38,7 @@ TEST(BeginRun, PutsEveryPieceOfTheLastRunBackAtItsStartValue) {
     desktopFullscreen = true;
     displayIndex = 2;
     screenWidth = 320;
+    screenBits = 16;
     loadFailed = true;
     loadMessages.push_back("x: a reason");
 
@@ -54,6 +55,7 @@ TEST(BeginRun, PutsEveryPieceOfTheLastRunBackAtItsStartValue) {
     EXPECT_EQ(displayIndex, -1);
     EXPECT_EQ(screenWidth, 1280);
     EXPECT_EQ(screenHeight, 720);
+    EXPECT_EQ(screenBits, 32);
     EXPECT_FALSE(loadFailed);
     EXPECT_TRUE(loadMessages.empty());
     EXPECT_EQ(startRow, 0);

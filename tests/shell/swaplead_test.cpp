@@ -19,6 +19,12 @@ TEST(SwapLeadTest, FollowsTheFramesPaceAndShrugsOffStalls) {
         {"a steady pace", std::vector<double>(100, 0.010), 0.010 - 1e-9, 0.010 + 1e-9},
         {"one two-second stall among 16 ms frames", {0.016, 0.016, 2.0, 0.016}, 0.016, 0.020},
         {"a negative or undefined time is ignored", {0.016, -1.0, std::nan("")}, 0.016, 0.016},
+        {"a frame of no time counts", [] {
+             std::vector<double> v(200, 0.0);
+             v.front() = 0.016;
+             return v;
+         }(), 0, 0.0001},
+        {"each later frame moves it a twentieth of the way", {0.010, 0.030}, 0.011 - 1e-9, 0.011 + 1e-9},
         {"a slower pace is reached within a second", [] {
              std::vector<double> v(50, 0.005);
              v.insert(v.end(), 60, 0.025);

@@ -159,6 +159,8 @@ TEST(WindowedPosition, StaysAt1400Where1280x720FitsOnAUsableArea) {
     // No display known: the place it always had.
     EXPECT_EQ(at({}), (A{1400, 0}));
 
+    // An area that begins one pixel right of the place does not hold it.
+    EXPECT_EQ(at({{1401, 0, 1280, 720}}), (A{1401, 0}));
     // One pixel too narrow, or too short: centred on the primary display.
     EXPECT_EQ(at({{0, 0, 2679, 1440}}), (A{699, 360}));
     EXPECT_EQ(at({{0, 0, 3000, 719}}), (A{860, 0}));

@@ -61,6 +61,8 @@ SHELL_PROGRAM_TESTS = {
     "capture.cpp": [("tools_tests", TOOLS_CAPTURE_TESTS), ("e2e_tests", "NoWindow.*"),
                     ("image_tests", "SecondRun.*")],
     "startup.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
+    # Opening the window fails the way the programs' tests without a display see.
+    "window.cpp": [("e2e_tests", "NoWindow.*")],
     "entry.cpp": [("e2e_tests", "CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"
                                 "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*")],
 }

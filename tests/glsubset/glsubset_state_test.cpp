@@ -113,7 +113,7 @@ TEST(GLSubsetState, PixelsAreReadBackAsRgbOrRgbaBytesOnly) {
     // Two pixels of RGB, rows of 6 bytes padded to the alignment asked for.
     for (GLint alignment : {1, 4}) {
         glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-        std::array<unsigned char, 16> rgb;
+        std::array<unsigned char, 32> rgb;
         rgb.fill(7);
         glReadPixels(0, 0, 2, 2, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
         const int stride = alignment == 1 ? 6 : 8;

@@ -59,6 +59,8 @@ TEST(OutputClockTest, ReportedPositionStaysWithinTheStream) {
         {3000, 1000, 3500, 5000, 3500},  // below the last report: held there
         {6000, 0, 0, 5000, 5000},        // past the end: the end
         {2500, 1000, 2000, 5000, 2500},  // in between: as heard
+        {999.5, 1000, 0, 5000, 1000},    // half a frame short of either is short all the same
+        {1999.5, 0, 2000, 5000, 2000},
     };
     for (const Case& c : cases) EXPECT_EQ(reportedFrame(c.heard, c.start, c.last, c.end), c.reported) << c.heard;
 }

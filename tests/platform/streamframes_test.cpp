@@ -34,6 +34,9 @@ TEST(StreamFramesTest, NoTimeIsZeroAndNoTimeIsTooLong) {
     for (double seconds : {1e30, std::numeric_limits<double>::infinity()}) {
         EXPECT_EQ(bytesAt(seconds, 48000, 8), std::uint64_t(1) << 53) << seconds;
     }
+    // The frame before that last one is still its own (2^50 frames of 8 bytes).
+    const double lastButOne = static_cast<double>((std::uint64_t(1) << 50) - 1);
+    EXPECT_EQ(bytesAt(lastButOne / 32768, 32768, 8), ((std::uint64_t(1) << 50) - 1) * 8);
 }
 
 }  // namespace

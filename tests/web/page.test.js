@@ -561,6 +561,8 @@ test("WebGL that cannot be made, or that is lost while it plays, is said on the 
   await pause(1500);
   await page.evaluate(() => document.getElementById("canvas").getContext("webgl").getExtension("WEBGL_lose_context").loseContext());
   await page.waitForFunction(() => !document.getElementById("start").hidden, { timeout: 10000 });
+  // The page says so at once; the run itself ends at its next frame.
+  await page.waitForFunction(() => !document.body.classList.contains("playing"), { timeout: 10000 });
   const message = await page.$eval("#message", (e) => e.textContent);
   assert.ok(message.includes("WebGL context away"), message);
   const stopped = await page.evaluate(() => Module._tarnwick_music_row());

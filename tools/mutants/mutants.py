@@ -61,10 +61,14 @@ SHELL_PROGRAM_TESTS = {
     "capture.cpp": [("tools_tests", TOOLS_CAPTURE_TESTS), ("e2e_tests", "NoWindow.*"),
                     ("image_tests", "SecondRun.*")],
     "startup.cpp": [("tools_tests", CAPTURE_TOOL_TESTS)],
-    # Opening the window fails the way the programs' tests without a display see.
-    "window.cpp": [("e2e_tests", "NoWindow.*")],
+    # Opening the window fails the way the programs' tests without a display
+    # see; the display chosen and the question asked are seen on an X server.
+    "window.cpp": [("e2e_tests", "NoWindow.*"),
+                   ("x11_tests", "X11Desktop.TheChosenDisplayGetsTheWindow:X11Question.*")],
     "entry.cpp": [("e2e_tests", "CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"
-                                "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*")],
+                                "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*"),
+                  ("x11_tests", "X11Desktop.ASignalWhileTheQuestionIsShownEndsTheRunAndTheBox:"
+                                "X11Window.FullscreenRunShowsItsStatisticsAndEndsOnEscape")],
 }
 LAYERS = {
     # The glyph table is data (96 x 8 bytes): a changed bit shows only in a

@@ -126,6 +126,13 @@ TEST_F(WindowTest, LetterboxKeepsThePictureAt16By9Centred) {
         EXPECT_EQ((std::array<int, 4>{r.x, r.y, r.width, r.height}),
                   (std::array<int, 4>{c.expected.x, c.expected.y, c.expected.width, c.expected.height}));
     }
+    // A picture of one pixel fills a square window; a window one pixel wide
+    // still gets its one-pixel picture.
+    const ViewportRect dot = letterbox(100, 100, 1, 1);
+    EXPECT_EQ((std::array<int, 4>{dot.x, dot.y, dot.width, dot.height}), (std::array<int, 4>{0, 0, 100, 100}));
+    gldouble::reset();
+    letterboxViewport(1, 720);
+    EXPECT_EQ(gldouble::viewport(), (std::array<GLint, 4>{0, 359, 1, 1}));
     gldouble::reset();
     letterboxViewport(1920, 1200);
     EXPECT_EQ(gldouble::viewport(), (std::array<GLint, 4>{0, 60, 1920, 1080}));

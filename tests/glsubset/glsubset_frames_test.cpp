@@ -3,15 +3,14 @@
 // both on Mesa: one row of every scene, from the shipped data, the whole demo
 // run from row 0 up to each.
 #include <gtest/gtest.h>
-#include <lodepng.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/picture.h"
 #include "support/support.h"
 
 namespace {
@@ -42,20 +41,7 @@ constexpr Shot shots[] = {
     {300, "credits field"},  {560, "greetings"}, {700, "closing wheels"},
 };
 
-struct Picture {
-    unsigned width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-};
-
-Picture load(const std::string& path) {
-    Picture p;
-    unsigned char* data = nullptr;
-    if (lodepng_decode24_file(&data, &p.width, &p.height, path.c_str()) == 0) {
-        p.rgb.assign(data, data + static_cast<std::size_t>(p.width) * p.height * 3);
-    }
-    std::free(data);
-    return p;
-}
+using Picture = testsupport::RgbPicture;
 
 std::string shotName(int row) {
     char name[32];
@@ -81,7 +67,7 @@ TEST(GLSubsetFrames, EverySceneDrawsAsTheSystemsOpenGLDrawsIt) {
     for (const Shot& shot : shots) {
         SCOPED_TRACE(std::string(shot.scene) + ", row " + std::to_string(shot.row));
         const std::string name = shotName(shot.row);
-        const Picture want = load(desktop.file(name)), got = load(es2.file(name));
+        const Picture want = testsupport::readPngRgb(desktop.file(name)), got = testsupport::readPngRgb(es2.file(name));
         ASSERT_FALSE(want.rgb.empty());
         ASSERT_EQ(got.width, want.width);
         ASSERT_EQ(got.height, want.height);

@@ -1,7 +1,6 @@
 // tarnwick-capture --supersample: a frame drawn at S times the size and
 // averaged down S x S, and sizes past what the GL draws refused up front.
 #include <gtest/gtest.h>
-#include <lodepng.h>
 
 #include <filesystem>
 #include <regex>
@@ -10,6 +9,7 @@
 
 #include "support/demodata.h"
 #include "support/demosuite.h"
+#include "support/picture.h"
 #include "support/support.h"
 
 namespace {
@@ -23,19 +23,8 @@ RunResult capture(const std::vector<std::string>& args, const std::string& dir) 
     return testsupport::runProgram(argv, dir, {}, 300);
 }
 
-struct Picture {
-    unsigned width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-};
-
-Picture readPng(const std::string& path) {
-    Picture p;
-    unsigned char* data = nullptr;
-    if (lodepng_decode24_file(&data, &p.width, &p.height, path.c_str()) == 0)
-        p.rgb.assign(data, data + static_cast<std::size_t>(p.width) * p.height * 3);
-    free(data);
-    return p;
-}
+using Picture = testsupport::RgbPicture;
+using testsupport::readPngRgb;
 
 // The test's own box filter: each channel the mean of its s x s block,
 // rounded half up.
@@ -68,8 +57,8 @@ TEST_F(CaptureSupersample, AFrameIsThePlainFrameAtSTimesTheSizeBoxFilteredExactl
                                   data->path());
             ASSERT_EQ(a.exitCode, 0) << a.err;
             ASSERT_EQ(b.exitCode, 0) << b.err;
-            const Picture got = readPng(out.file("ss" + tag + "/row_" + row + ".png"));
-            const Picture want = scaleDown(readPng(out.file("big" + tag + "/row_" + row + ".png")), s);
+            const Picture got = readPngRgb(out.file("ss" + tag + "/row_" + row + ".png"));
+            const Picture want = scaleDown(readPngRgb(out.file("big" + tag + "/row_" + row + ".png")), s);
             ASSERT_EQ(got.width, 160u);
             ASSERT_EQ(got.height, 90u);
             EXPECT_TRUE(got.rgb == want.rgb) << "the supersampled frame is not the big one box-filtered";
@@ -80,7 +69,7 @@ TEST_F(CaptureSupersample, AFrameIsThePlainFrameAtSTimesTheSizeBoxFilteredExactl
                                data->path());
     ASSERT_EQ(frames.exitCode, 0) << frames.err;
     for (const auto& f : std::filesystem::directory_iterator(out.file("frames"))) {
-        const Picture p = readPng(f.path());
+        const Picture p = readPngRgb(f.path());
         EXPECT_EQ(p.width, 160u) << f.path();
         EXPECT_EQ(p.height, 90u) << f.path();
     }
@@ -101,8 +90,8 @@ TEST_F(CaptureSupersample, ASizeTheGLCannotDrawIsRefusedNamingTheLimitBeforeAnyF
                           data->path());
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("32768x32768"), std::string::npos) << r.err;
-    EXPECT_TRUE(std::regex_search(r.err, std::regex("largest viewport \\(GL_MAX_VIEWPORT_DIMS\\) is [1-9][0-9]*x[1-9][0-9]*\n")))
-        << r.err;
+    const std::regex limit("largest viewport \\(GL_MAX_VIEWPORT_DIMS\\) is [1-9][0-9]*x[1-9][0-9]*\n");
+    EXPECT_TRUE(std::regex_search(r.err, limit)) << r.err;
     EXPECT_TRUE(std::filesystem::is_empty(out.file("x")));
     // One side too many is enough.
     r = capture({"--size", "8192x90", "--supersample", "4", "--shot", "10", "--out", out.file("x")}, data->path());

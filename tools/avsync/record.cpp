@@ -35,16 +35,16 @@ bool record(const std::string& source, long rate, double seconds, const std::str
         if (raw) std::fclose(raw);
         return false;
     }
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<std::uint32_t>(rate);
-    spec.channels = 1;
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_FLOAT32NE;
+    format.rate = static_cast<std::uint32_t>(rate);
+    format.channels = 1;
     // Small fragments: each read's time stamp is then close to its data.
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(rate / 200 * sizeof(float));
     int error = 0;
-    pa_simple* pa = pa_simple_new(nullptr, "tarnwick-avsync", PA_STREAM_RECORD, source.c_str(), "monitor", &spec,
+    pa_simple* pa = pa_simple_new(nullptr, "tarnwick-avsync", PA_STREAM_RECORD, source.c_str(), "monitor", &format,
                                   nullptr, &attr, &error);
     if (!pa) {
         why = "cannot record " + source + ": " + pa_strerror(error);

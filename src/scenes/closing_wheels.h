@@ -4,6 +4,8 @@
 // a caption opens in front of everything, from row 740 backdrop and wheels
 // fade to black, from row 750 the caption too.
 
+#include <array>
+
 constexpr int wheelSegments = 50;
 
 struct ClosingWheelsState {
@@ -30,7 +32,7 @@ struct RingPoint {
     double x, y;
 };
 struct WheelRing {
-    RingPoint point[2][wheelSegments];  // [ring][k]
+    std::array<std::array<RingPoint, wheelSegments>, 2> point;  // [ring][k]
 };
 extern const WheelRing wheelRing;
 

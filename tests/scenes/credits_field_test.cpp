@@ -182,8 +182,20 @@ TEST_P(CreditsFieldTest, FirstLineStandsInTheFieldAndJumpsUpInCyan) {
     EXPECT_FALSE(isCyan(tops.at({2, 12})));
 }
 
+TEST_P(CreditsFieldTest, EveryCellRidesTheWaveOfItsOwnFrame) {
+    // Column 0 and row 0 included, each frame at a beat of its own.
+    for (double beats : {70.3, 73.9, 71.1}) {
+        drawAtSeconds(beats / 2);
+        for (const auto& [cell, top] : cubeTops())
+            if (creditsField.textMask[cell.first][cell.second] == 0.0f)
+                ASSERT_NEAR(top.height, waveHeight(cell.first, cell.second, beats), 1e-4)
+                    << cell.first << "," << cell.second << " at beat " << beats;
+    }
+}
+
 TEST_P(CreditsFieldTest, LinesFollowTheRowsAndTheEndRepeats) {
-    const std::pair<int, int> expected[] = {{280, 0},  {295, 0},  {296, 1},  {339, 9},  {360, 12},
+    // Rows before the credits show the first line.
+    const std::pair<int, int> expected[] = {{279, 0},  {280, 0},  {295, 0},  {296, 1},  {339, 9},  {360, 12},
                                             {388, 19}, {391, 19}, {392, 12}, {424, 12}, {471, 15}};
     for (auto [row, line] : expected) {
         const auto want = stamped(creditLines[line]);
@@ -269,6 +281,9 @@ TEST_P(CreditsFieldTest, AnExactRepeatLandsAtTheStartOfTheRepeat) {
     // first "DO" starts afresh (progress 0) rather than ending a round.
     drawAtSeconds(53.0);
     EXPECT_EQ(maskCells(), stamped(creditLines[12]));
+    // A sixty-sixth of a row before it (more than the hundredth the repeat
+    // allows for rounding), the last line is still ending.
+    EXPECT_NEAR(buildCreditsFrame(105.99625f, 423), 0.99625, 1e-3);
     drawAtSeconds(53.0);
     int lit = 0;
     for (const auto& [cell, top] : cubeTops()) {
@@ -296,6 +311,7 @@ TEST_P(CreditsFieldTest, ColoursAreRingsDriftingWithTime) {
 TEST_P(CreditsFieldTest, FirstFrameStartsFromTheIdentityLaterOnesFromTheFramesMatrix) {
     glTranslatef(0.0f, 100.0f, 0.0f);
     drawAtSeconds(35.0);
+    EXPECT_FALSE(gldouble::isEnabled(GL_BLEND));  // from a start with blending on
     const double firstY = gldouble::primitives()[0].vertices[0].y;
     gldouble::reset();
     glTranslatef(0.0f, 100.0f, 0.0f);
@@ -395,6 +411,10 @@ TEST(CreditsFieldBatching, ShowsWhatCubeByCubeShows) {
     }
     EXPECT_GT(shown, 3 * creditColumns * creditRows / 2);
     EXPECT_EQ(missing, 0);
+    // And it sends no face that turns away from the eye.
+    size_t towards = 0;
+    for (const auto& [c, out] : cubeFaces) towards += -(c[0] * out[0] + c[1] * out[1] + c[2] * out[2]) > -1e-4;
+    EXPECT_LE(batchedFaces.size(), towards);
     ASSERT_EQ(tops[0].size(), tops[1].size());
     for (const auto& [cell, top] : tops[1]) {
         const CubeTop& batched = tops[0].at(cell);

@@ -145,7 +145,7 @@ TEST_F(GreetingsTest, AFrameCrossingTwoRowsShowsBothButFadesOnlyTheLast) {
 }
 
 TEST_F(GreetingsTest, FadesOutToBlackFromRow600) {
-    for (int i = 0; i < 10; ++i) drawAt(590, 100);
+    for (int row = 590; row < 600; ++row) drawAt(row, 100);  // shown up to row 599
     drawAt(600, 100);
     EXPECT_FLOAT_EQ(greetings.darkness, 0.0f);  // starts on the next frame
     drawAt(601, 250);

@@ -95,6 +95,10 @@ TEST_F(LogoTilesTest, LogoIsBuiltColumnByColumnWhileItApproaches) {
     EXPECT_EQ(gldouble::blendSource(), GLenum(GL_SRC_ALPHA));
     EXPECT_EQ(gldouble::blendDestination(), GLenum(GL_ONE_MINUS_SRC_ALPHA));
     EXPECT_FALSE(gldouble::isEnabled(GL_DEPTH_TEST));
+    // Blending is the scene's own: it turns it on from a start without it.
+    gldouble::reset();
+    drawLogoTiles();
+    EXPECT_TRUE(gldouble::isEnabled(GL_BLEND));
 }
 
 TEST_F(LogoTilesTest, TilesStayFlatBeforeTheBurstWhateverTheFrameLength) {

@@ -155,6 +155,7 @@ TEST_F(OpeningSquaresTest, ClosingFadeDrawsOnlyThePicture) {
     EXPECT_FLOAT_EQ(picture.r, -1.8f);  // not clamped by the scene
     drawAt(40, 0);  // the fade's first row draws no rectangle either
     EXPECT_EQ(gldouble::primitives().size(), 1u);
+    EXPECT_EQ(gldouble::countCalls("glPopMatrix"), 1);
 }
 
 TEST_F(OpeningSquaresTest, PictureIsBlendedByItsAlphaWithoutDepthTest) {

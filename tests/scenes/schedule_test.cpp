@@ -83,6 +83,9 @@ TEST_F(ScheduleTest, TheRangesAreTheScenesWithTheGapsBetweenThemNamedNone) {
         EXPECT_EQ(scheduleRanges[i].lastRow, last) << "range " << i;
     }
     EXPECT_EQ(scene("credits field").firstRow, 280);
+    // Rows past the end belong to the last range, rows before 0 to the first.
+    for (int row : {lastDemoRow + 1, 1 << 30}) EXPECT_EQ(scheduleRangeOf(row), scheduleRangeCount - 1) << row;
+    EXPECT_EQ(scheduleRangeOf(-5), 0);
     EXPECT_THROW(scene("no such scene"), const char*);
 }
 

@@ -247,6 +247,12 @@ bool setVolume(StreamHandle h, float volume) {
     return true;
 }
 
+float volume(StreamHandle h) {
+    OutputLock lock;
+    Stream* s = find(h);
+    return s ? s->volume : 0.0f;
+}
+
 bool hasEnded(StreamHandle h) {
     OutputLock lock;
     Stream* s = find(h);

@@ -67,6 +67,8 @@ bool setPosition(StreamHandle stream, std::uint64_t bytes);
 std::uint64_t position(StreamHandle stream);
 std::uint64_t length(StreamHandle stream);
 bool setVolume(StreamHandle stream, float volume);
+// The stream's volume (1 plays it as decoded); 0 for no such stream.
+float volume(StreamHandle stream);
 
 // True once a playing stream has reached its end (its position then stays at
 // its length).

@@ -103,6 +103,11 @@ TEST_F(FrameTimerTest, TitleIsSetOnTheFirstFrameOfEachNewSecond) {
     ASSERT_TRUE(updateTitleText());
     EXPECT_STREQ(titleText, "Tarnwick - FPS: 2, time 2, Frames: 3, Delta: 16.500000 ms");
     EXPECT_EQ(lastTitleSecond, 2);
+    // A time that is no number shows as second 0.
+    timer.elapsedMs = std::nan("");
+    recordFrameStatistics(timer);
+    ASSERT_TRUE(updateTitleText());
+    EXPECT_STREQ(titleText, "Tarnwick - FPS: 1, time 0, Frames: 4, Delta: 16.500000 ms");
 }
 
 TEST_F(FrameTimerTest, TitleNeverRunsPastItsBuffer) {

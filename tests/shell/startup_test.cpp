@@ -31,8 +31,23 @@ TEST(DemoStartup, PlaysFromTheStartRow) {
         EXPECT_NEAR(musicSeconds(), row * 0.125, 1e-4);
         // The frame timer reads the music position, as milliseconds.
         EXPECT_NEAR(frameTimer.elapsedMs, row * 0.125 * 1000, 0.1);
+        EXPECT_EQ(audio::volume(musicSync.stream), 1.0f);  // as recorded, never louder
     }
     startRow = 0;
+    audio::freeOutput();
+    std::filesystem::current_path(previous);
+}
+
+TEST(DemoStartup, MusicShorterThanARowStillPlaysFromRow0) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(testsupport::makeDemoData(dir.path(), {0.1, 120.0, true}));  // a row is 0.125 s
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    audio::selectClock(audio::Clock::Manual);
+    loadFailed = false;
+    startRow = 0;
+    EXPECT_FALSE(demoStartup());
+    EXPECT_FALSE(loadFailed);
     audio::freeOutput();
     std::filesystem::current_path(previous);
 }

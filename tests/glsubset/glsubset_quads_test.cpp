@@ -49,6 +49,11 @@ void sameMatrix() {
     glPopMatrix();
 }
 void moved() { glTranslatef(0.0f, 0.0f, 0.0f); }
+void sameMode() { glMatrixMode(GL_MODELVIEW); }
+void otherMode() {
+    glMatrixMode(GL_PROJECTION);
+    glMatrixMode(GL_MODELVIEW);
+}
 
 const Case cases[] = {
     {"a quad alone, inside the view", nothing, nothing, nullptr, false, true},
@@ -60,6 +65,8 @@ const Case cases[] = {
     {"then a colour given per vertex, a quad past the edge", nothing, white, white, true, false},
     {"then a colour not given per vertex, a quad past the edge", nothing, nothing, white, true, true},
     {"then a translation, a quad past the edge", nothing, nothing, moved, true, true},
+    {"then the matrix mode it has, a quad past the edge", nothing, nothing, sameMode, true, false},
+    {"then another matrix mode and back, a quad past the edge", nothing, nothing, otherMode, true, true},
 };
 
 TEST(GLSubsetQuads, EachQuadIsSplitAsTheSystemsOpenGLSplitsIt) {
@@ -98,17 +105,39 @@ TEST(GLSubsetQuads, EachQuadIsSplitAsTheSystemsOpenGLSplitsIt) {
         EXPECT_EQ(fanned(k, 0.0f, 0.0f), fan);
     }
     // A run is decided in parts of 1024 quads: a quad past the edge as the
-    // 1024th of a block splits the first the other way, as the 1025th not.
-    for (auto [quads, fan] : {std::pair{1024, false}, std::pair{1025, true}}) {
-        SCOPED_TRACE(std::to_string(quads) + " quads in one block");
+    // 1024th of a block splits the first the other way, as the 1025th not,
+    // even with its first corner past the edge; each part starts afresh,
+    // fanned unless its colours are given per vertex and shaded flat.
+    struct Part {
+        int quads, probe, past;  // how many; the quad asked about; the one past the edge (-1: none)
+        float pastX;             // its centre; at 1.5 its first corner lies past the edge too
+        bool flatColours;
+        bool fan;
+    };
+    const Part parts[] = {{1024, 0, 1023, 0.7f, false, false}, {1025, 0, 1024, 0.7f, false, true},
+                          {1025, 0, 1024, 1.5f, false, true},  {2049, 1024, 2048, 0.7f, false, true},
+                          {1025, 1024, 0, 0.7f, false, true},  {1025, 1024, -1, 0.0f, false, true},
+                          {1025, 1024, -1, 0.0f, true, false}};
+    for (const Part& p : parts) {
+        SCOPED_TRACE(std::to_string(p.quads) + " quads, quad " + std::to_string(p.probe) + " asked about, quad " +
+                     std::to_string(p.past) + " past the edge" + (p.flatColours ? ", flat colours" : ""));
+        glShadeModel(p.flatColours ? GL_FLAT : GL_SMOOTH);
         glClear(GL_COLOR_BUFFER_BIT);
         glBegin(GL_QUADS);
-        quad(0.5f, -0.5f, 0.0f);
-        for (int i = 2; i < quads; ++i) quad(0.1f, 0.5f, 0.5f);
-        quad(0.9f, 0.7f, 0.0f);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        for (int i = 0; i < p.quads; ++i) {
+            if (i == p.probe) {
+                quad(0.5f, -0.5f, 0.0f);
+            } else if (i == p.past) {
+                quad(0.9f, p.pastX, 0.0f);
+            } else {
+                quad(0.1f, 0.5f, 0.5f);
+            }
+        }
         glEnd();
-        EXPECT_EQ(fanned(0.5f, -0.5f, 0.0f), fan);
+        EXPECT_EQ(fanned(0.5f, -0.5f, 0.0f), p.fan);
     }
+    glShadeModel(GL_SMOOTH);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 
 #include "es2context.h"
 
@@ -56,6 +57,15 @@ TEST(GLSubsetState, MatricesFollowTheirStacksAndIgnoreWhatGLWouldRefuse) {
     EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX)[12], 5.0f);
     glPopMatrix();
     EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX)[12], 5.0f);
+    // 32 deep, as GL keeps at least: pushes past that are not kept.
+    glLoadIdentity();
+    for (int i = 0; i < 40; ++i) {
+        glPushMatrix();
+        glTranslatef(1, 0, 0);
+    }
+    glPopMatrix();
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX)[12], 30.0f);
+    for (int i = 0; i < 40; ++i) glPopMatrix();
 
     glMatrixMode(GL_PROJECTION);
     gluPerspective(90, 2, 1, 3);
@@ -71,6 +81,109 @@ TEST(GLSubsetState, MatricesFollowTheirStacksAndIgnoreWhatGLWouldRefuse) {
         gluPerspective(fovy, aspect, zNear, zFar);
         EXPECT_EQ(matrix(GL_PROJECTION_MATRIX), p) << fovy << " " << aspect << " " << zNear << " " << zFar;
     }
+}
+
+// A full-view quad with s running from 0 to 2 across it, read back along its
+// middle row.
+std::array<unsigned char, side * 4> texturedRow() {
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBegin(GL_QUADS);
+    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    for (const auto& c : corners) {
+        glTexCoord2f(c[0] + 1, (c[1] + 1) / 2);
+        glVertex3f(c[0], c[1], 0);
+    }
+    glEnd();
+    std::array<unsigned char, side * 4> row{};
+    glReadPixels(0, side / 2, side, 1, GL_RGBA, GL_UNSIGNED_BYTE, row.data());
+    return row;
+}
+
+// A one-row texture of red, green and blue texels, `width` of them, bound.
+void texture(GLuint name, int width, bool nearest) {
+    const unsigned char rgb[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}};
+    glBindTexture(GL_TEXTURE_2D, name);
+    if (nearest) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+}
+
+// The context's own entry points, but an extension list without
+// GL_OES_texture_npot: textures whose sides are no powers of two may not repeat.
+const GLubyte* noExtensions(GLenum name) {
+    using GetString = const GLubyte* (*)(GLenum);
+    static const auto real = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    return name == GL_EXTENSIONS ? reinterpret_cast<const GLubyte*>("GL_OES_depth24") : real(name);
+}
+void* loadWithoutNpot(const char* name) {
+    return std::string(name) == "glGetString" ? reinterpret_cast<void*>(&noExtensions) : SDL_GL_GetProcAddress(name);
+}
+
+TEST(GLSubsetState, TexturesDrawOnlyAsGLWouldAndRepeatWhereTheyMay) {
+    Es2Context es2(side);
+    ASSERT_TRUE(es2.started()) << es2.why();
+    for (bool npot : {true, false}) {
+        SCOPED_TRACE(npot ? "as the context is" : "without GL_OES_texture_npot");
+        std::string why;
+        if (!npot) {
+            glsubset::stop();
+            ASSERT_TRUE(glsubset::start(loadWithoutNpot, why)) << why;
+        }
+        glViewport(0, 0, side, side);
+        glClearColor(0, 0, 0, 1);
+        glColor4f(1, 1, 1, 1);
+        glEnable(GL_TEXTURE_2D);
+        // The first drawing after the start is textured. Pixel 9 lies at s =
+        // 1.19: the first texel where the texture repeats, the last where it
+        // is clamped.
+        texture(1, 2, true);
+        auto row = texturedRow();
+        for (int x : {2, 9}) {  // s = 0.31, and 1.19 where a texture two texels wide repeats
+            EXPECT_EQ(row[x * 4], 255) << x;
+            EXPECT_EQ(row[x * 4 + 1], 0) << x;
+        }
+        texture(2, 3, true);
+        row = texturedRow();
+        if (!npot) {
+            EXPECT_EQ(row[9 * 4 + 2], 255) << "three texels wide, clamped: blue";
+        }
+        // Without a filter that leaves out mipmaps, which it has none of, a
+        // texture draws as if texturing were off.
+        texture(3, 4, false);
+        EXPECT_EQ(texturedRow()[2 * 4 + 1], 255);
+        glDisable(GL_TEXTURE_2D);
+    }
+}
+
+// Corners outside a glBegin/glEnd pair draw nothing; colours are clamped at
+// each corner before they are interpolated.
+TEST(GLSubsetState, CornersCountOnlyInsideABlockWithTheirColoursClamped) {
+    Es2Context es2(side);
+    ASSERT_TRUE(es2.started()) << es2.why();
+    glViewport(0, 0, side, side);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor4f(1, 1, 1, 1);
+    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    glBegin(GL_QUADS);
+    glEnd();
+    for (const auto& c : corners) glVertex3f(c[0], c[1], 0);
+    std::array<unsigned char, 4> pixel{};
+    glReadPixels(side / 2, side / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel.data());
+    EXPECT_EQ(pixel[0], 0);
+    // Twice full brightness on the left, none on the right: half way, half.
+    glBegin(GL_QUADS);
+    for (const auto& c : corners) {
+        const float level = c[0] < 0 ? 2.0f : 0.0f;
+        glColor4f(level, level, level, 1);
+        glVertex3f(c[0], c[1], 0);
+    }
+    glEnd();
+    glReadPixels(side / 2, side / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel.data());
+    EXPECT_NEAR(pixel[0], 120, 16);
 }
 
 TEST(GLSubsetState, PopAttribRestoresWhatPushAttribKeptSixteenDeep) {

@@ -100,6 +100,9 @@ TEST_F(StreamTest, SeekThenPositionIsTheTarget) {
         std::string why;
         audio::StreamHandle h = audio::createFileStream(f.path, why);
         ASSERT_NE(h, 0u);
+        const std::uint64_t second = audio::secondsToBytes(h, 1.0);
+        audio::setPosition(h, second);  // before it plays, too
+        EXPECT_EQ(audio::position(h), second);
         audio::playChannel(h, true);
         for (double seconds : {2.0, 0.5, 3.0}) {
             std::uint64_t bytes = audio::secondsToBytes(h, seconds);

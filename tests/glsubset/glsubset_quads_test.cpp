@@ -50,6 +50,7 @@ void sameMatrix() {
 }
 void moved() { glTranslatef(0.0f, 0.0f, 0.0f); }
 void sameMode() { glMatrixMode(GL_MODELVIEW); }
+void smooth() { glShadeModel(GL_SMOOTH); }
 void otherMode() {
     glMatrixMode(GL_PROJECTION);
     glMatrixMode(GL_MODELVIEW);
@@ -67,6 +68,8 @@ const Case cases[] = {
     {"then a translation, a quad past the edge", nothing, nothing, moved, true, true},
     {"then the matrix mode it has, a quad past the edge", nothing, nothing, sameMode, true, false},
     {"then another matrix mode and back, a quad past the edge", nothing, nothing, otherMode, true, true},
+    {"then the shade model it has, a quad past the edge", nothing, nothing, smooth, true, false},
+    {"then shaded flat, a quad past the edge", nothing, nothing, flat, true, true},
 };
 
 TEST(GLSubsetQuads, EachQuadIsSplitAsTheSystemsOpenGLSplitsIt) {

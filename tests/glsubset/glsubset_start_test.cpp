@@ -26,6 +26,22 @@ TEST(GLSubsetStart, AMissingEntryPointFailsNamingItAndLeavesEveryCallDoingNothin
         EXPECT_NE(why.find(name), std::string::npos) << why;
         // Nothing below may reach a pointer that was loaded.
         glEnable(GL_DEPTH_TEST);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glDepthFunc(GL_LEQUAL);
+        glViewport(0, 0, 8, 8);
+        glClearColor(0, 0, 0, 1);
+        glClearDepth(1.0);
+        GLuint texture = 7;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        const unsigned char texel[4] = {};
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        GLint viewport[4] = {9, 9, 9, 9};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(viewport[0], 9);
+        glFinish();
         glBegin(GL_QUADS);
         for (int i = 0; i < 4; ++i) glVertex3f(static_cast<float>(i & 1), static_cast<float>(i >> 1), -1.0f);
         glEnd();

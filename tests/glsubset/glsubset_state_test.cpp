@@ -99,14 +99,13 @@ std::array<unsigned char, side * 4> texturedRow() {
     return row;
 }
 
-// A one-row texture of red, green and blue texels, `width` of them, bound.
+// A one-row texture of red, green and blue texels, `width` of them, bound;
+// minified by its nearest texel or by GL's default, which reads mipmaps.
 void texture(GLuint name, int width, bool nearest) {
     const unsigned char rgb[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}};
     glBindTexture(GL_TEXTURE_2D, name);
-    if (nearest) {
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    }
+    if (nearest) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
@@ -150,9 +149,12 @@ TEST(GLSubsetState, TexturesDrawOnlyAsGLWouldAndRepeatWhereTheyMay) {
         if (!npot) {
             EXPECT_EQ(row[9 * 4 + 2], 255) << "three texels wide, clamped: blue";
         }
-        // Without a filter that leaves out mipmaps, which it has none of, a
-        // texture draws as if texturing were off.
+        // Without a minifying filter that leaves out mipmaps, which it has
+        // none of, a texture draws as if texturing were off.
+        // So does one without texels.
         texture(3, 4, false);
+        EXPECT_EQ(texturedRow()[2 * 4 + 1], 255);
+        texture(4, 0, true);
         EXPECT_EQ(texturedRow()[2 * 4 + 1], 255);
         glDisable(GL_TEXTURE_2D);
     }

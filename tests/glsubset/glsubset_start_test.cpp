@@ -42,6 +42,7 @@ TEST(GLSubsetStart, AMissingEntryPointFailsNamingItAndLeavesEveryCallDoingNothin
         glGetIntegerv(GL_VIEWPORT, viewport);
         EXPECT_EQ(viewport[0], 9);
         glFinish();
+        glFlush();
         glBegin(GL_QUADS);
         for (int i = 0; i < 4; ++i) glVertex3f(static_cast<float>(i & 1), static_cast<float>(i >> 1), -1.0f);
         glEnd();

@@ -55,6 +55,20 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 CAPTURE_TOOL_TESTS = "CaptureTool.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot"
 TOOLS_CAPTURE_TESTS = ("CaptureTool.*:CaptureOutput.*:CaptureSegments.*:CaptureSupersample.*:Segments.*:BenchJson.*:"
                        "Yuv420.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot")
+# The capture tool's files whose work some of its suites alone reach run
+# those (its report writer, segments, scaling, colour conversion); the rest
+# run them all. The drawing switch is what the fast-forward pictures test.
+CAPTURE_FILE_TESTS = {
+    "bench.cpp": [("tools_tests", "BenchJson.*:CaptureTool.BenchTimesEveryScheduleRange")],
+    "yardstick.cpp": [("tools_tests", "BenchJson.*:CaptureTool.BenchTimesEveryScheduleRange")],
+    "drawswitch.cpp": [("image_tests", "FastForwardImage.*"),
+                       ("tools_tests", "CaptureTool.ShotsAreTheFirstFrameAtOrAfterTheirRow")],
+    "join.cpp": [("tools_tests", "CaptureSegments.*")],
+    "segments.cpp": [("tools_tests", "Segments.*:CaptureSegments.*")],
+    "outputlock.cpp": [("tools_tests", "CaptureOutput.*")],
+    "supersample.cpp": [("tools_tests", "CaptureSupersample.*")],
+    "yuv.cpp": [("tools_tests", "Yuv420.*:CaptureTool.VideoHasItsFramesAtItsRateAndMusicAsLongAsThePicture")],
+}
 SHELL_PROGRAM_TESTS = {
     # The capture's own failures (no window at all) and its second run in
     # one process are what the demo's and the image tests run.
@@ -101,7 +115,8 @@ LAYERS = {
     # texture set-up) is left out: the scene tests are not where its faults show.
     "scenes": {"files": ["src/scenes/*.cpp"], "skip": ["framedelta.cpp", "resources.cpp"],
                "runs": lambda name: [("scenes_tests", "*"), ("image_tests", IMAGE_TESTS.get(name, "*"))]},
-    "capture": {"files": ["tools/capture/*.cpp"], "runs": [("tools_tests", TOOLS_CAPTURE_TESTS)]},
+    "capture": {"files": ["tools/capture/*.cpp"],
+                "runs": lambda name: CAPTURE_FILE_TESTS.get(name, [("tools_tests", TOOLS_CAPTURE_TESTS)])},
     "synctool": {"files": ["tools/sync/*.cpp"], "runs": [("tools_tests", "SyncTool.*")]},
 }
 

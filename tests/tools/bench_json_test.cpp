@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "bench.h"
 #include "scenes/schedule.h"
@@ -39,6 +40,27 @@ TEST(BenchJson, ParsesWithAnyRendererName) {
     EXPECT_EQ(logo["p95Ms"].number, 4);
     EXPECT_EQ(logo["maxMs"].number, 4);
     EXPECT_EQ(json["scenes"][0]["frames"].number, 0);
+}
+
+TEST(BenchJson, PercentilesMeansAndRatiosOfFrameTimes) {
+    // The percentile is the value at the rounded rank; past the last rank, the largest.
+    const std::vector<double> four = {4, 1, 3, 2};
+    const struct {
+        std::vector<double> values;
+        double p, expected;
+    } percentiles[] = {{{}, 0.5, 0}, {{7}, 0.95, 7}, {four, 0, 1}, {four, 0.5, 3}, {four, 1, 4}, {four, 2, 4}};
+    for (const auto& c : percentiles) EXPECT_EQ(percentile(c.values, c.p), c.expected) << c.values.size() << " " << c.p;
+    EXPECT_EQ(mean({}), 0);
+    EXPECT_EQ(mean(four), 2.5);
+    EXPECT_EQ(ratio(3, 2), 1.5);
+    for (double none : {0.0, -1.0}) EXPECT_EQ(ratio(3, none), 0) << none;
+    // A report with times for fewer ranges than the schedule has lists those.
+    BenchReport report;
+    report.times.resize(2);
+    testsupport::Json json;
+    std::string error;
+    ASSERT_TRUE(testsupport::parseJson(benchJson(report), json, error)) << error;
+    EXPECT_EQ(json["scenes"].items.size(), 2u);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // Fast-forward: frames run through the scenes with drawing switched off leave
 // the scenes and GL exactly where drawing them would have, so the frames drawn
 // after them are the same bytes as in a run that drew everything.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "scenes/schedule.h"
 #include "support/framecapture.h"
@@ -56,6 +59,33 @@ TEST(FastForwardImage, ASkippedFrameLeavesThePictureAsItWas) {
     std::filesystem::current_path(previous);
     EXPECT_TRUE(before == after);
     EXPECT_FALSE(before == next) << "the scene should have moved on in two frames";
+}
+
+// What the scenes give while drawing is off reaches GL when it comes back on:
+// the last colour (glColor3f's with alpha 1), texture coordinate and normal.
+TEST(FastForwardImage, TheLastColourCoordinateAndNormalGivenWhileOffAreCurrentAfter) {
+    ASSERT_NE(switchDrawing, nullptr) << "this test program is linked without the drawing switch";
+    Capture capture;
+    std::string why;
+    ASSERT_TRUE(openCapture(small, capture, why)) << why;
+    switchDrawing(false);
+    glColor4f(1, 0, 0, 0.5f);
+    glColor3f(0.25f, 0.5f, 0.75f);
+    glTexCoord2f(0.125f, 0.375f);
+    glNormal3f(0, 0.6f, 0.8f);
+    switchDrawing(true);
+    const struct {
+        GLenum name;
+        std::vector<float> expected;
+    } currents[] = {{GL_CURRENT_COLOR, {0.25f, 0.5f, 0.75f, 1}},
+                    {GL_CURRENT_TEXTURE_COORDS, {0.125f, 0.375f}},
+                    {GL_CURRENT_NORMAL, {0, 0.6f, 0.8f}}};
+    for (const auto& c : currents) {
+        float values[4] = {};
+        glGetFloatv(c.name, values);
+        EXPECT_EQ(std::vector<float>(values, values + c.expected.size()), c.expected) << c.name;
+    }
+    closeCapture(capture);
 }
 
 }  // namespace

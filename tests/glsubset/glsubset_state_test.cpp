@@ -209,6 +209,14 @@ TEST(GLSubsetState, PopAttribRestoresWhatPushAttribKeptSixteenDeep) {
     glColor4f(0, 1, 0, 1);
     glPopAttrib();
     EXPECT_EQ(drawnColour()[1], 255);
+    // The blend function comes back too: the colour drawn, not the cleared.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glBlendFunc(GL_ZERO, GL_ONE);
+    glPopAttrib();
+    EXPECT_EQ(drawnColour()[1], 255);
+    glDisable(GL_BLEND);
 
     // Sixteen are kept, a seventeenth is not: the first pop gives the sixteenth.
     for (int i = 1; i <= 17; ++i) {

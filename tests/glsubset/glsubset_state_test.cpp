@@ -246,6 +246,15 @@ TEST(GLSubsetState, PixelsAreReadBackAsRgbOrRgbaBytesOnly) {
         }
         EXPECT_EQ(rgb[2 * stride], 7) << "written past the two rows";
     }
+    // RGBA: four bytes a pixel, rows of 8 bytes.
+    std::array<unsigned char, 32> rgba;
+    rgba.fill(7);
+    glReadPixels(0, 0, 2, 2, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    for (int at : {0, 4, 8, 12}) {
+        EXPECT_NEAR(rgba[at], 51, 1) << at;
+        EXPECT_EQ(rgba[at + 3], 255) << at;
+    }
+    EXPECT_EQ(rgba[16], 7) << "written past the two rows";
     // Formats and types the subset does not read leave the buffer alone.
     for (auto [format, type] : {std::array<GLenum, 2>{GL_RGBA, GL_FLOAT}, std::array<GLenum, 2>{GL_LUMINANCE, GL_UNSIGNED_BYTE}}) {
         std::array<unsigned char, 64> untouched;

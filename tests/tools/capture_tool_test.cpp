@@ -234,6 +234,12 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
         }
     }
     EXPECT_EQ(frames, 114);
+    EXPECT_NE(run.err.find(", 114 timed, "), std::string::npos) << run.err;
+    // Frames per second of drawing: the frames over the time they took.
+    double totalMs = 0;
+    for (const auto& scene : scenes) totalMs += scene["meanMs"].number * scene["frames"].number;
+    const double fps = json["framesPerSecond"].number;
+    EXPECT_NEAR(fps, 1000 * frames / totalMs, fps / 100);
     EXPECT_EQ(scenes[7]["name"].text, "credits field");
     EXPECT_EQ(scenes[7]["firstRow"].number, 280);
     EXPECT_EQ(scenes[7]["lastRow"].number, 471);
@@ -268,6 +274,7 @@ TEST_F(CaptureTool, RowsPastTheEndOfTheMusicAreAFailureInEveryMode) {
     const std::vector<std::vector<std::string>> cases = {
         {"--frames", out.path(), "--from-row", "10", "--to-row", "300"},
         {"--bench", "--to-row", "300"},
+        {"--bench", "--to-row", "80"},
         {"--shot", "300", "--out", out.path()},
     };
     for (auto args : cases) {
@@ -278,6 +285,19 @@ TEST_F(CaptureTool, RowsPastTheEndOfTheMusicAreAFailureInEveryMode) {
         EXPECT_NE(run.err.find("never drawn: the music ends the demo after row 79"), std::string::npos) << run.err;
         EXPECT_TRUE(std::filesystem::is_empty(out.path()));
     }
+}
+
+// At 30 fps the frames of the fast data show rows 0, 3, 6, 10, ...: none of
+// rows 4 and 5. Music that ends before the demo's last row is named, and the run goes on.
+TEST_F(CaptureTool, RowsWithoutAFrameFailAndMusicThatEndsEarlyIsNamed) {
+    RunResult none = capture({"--bench", "--size", "64x36", "--from-row", "4", "--to-row", "5"}, fast->path());
+    EXPECT_EQ(none.exitCode, 1) << none.err;
+    EXPECT_NE(none.err.find("no frame is drawn from row 4 to row 5"), std::string::npos) << none.err;
+    RunResult early = capture({"--bench", "--size", "64x36", "--to-row", "20"}, slow->path());
+    EXPECT_EQ(early.exitCode, 0) << early.err;
+    EXPECT_NE(early.err.find("the music ends the demo after row 79, before row 753"), std::string::npos) << early.err;
+    RunResult whole = capture({"--bench", "--size", "64x36", "--to-row", "20"}, fast->path());
+    EXPECT_EQ(whole.err.find("music ends"), std::string::npos) << whole.err;
 }
 
 // At 3000 bpm and 1 fps the frames show rows 0, 200, ..., 600, 800: the

@@ -18,10 +18,11 @@ using testsupport::RunResult;
 using testsupport::TempDir;
 namespace fs = std::filesystem;
 
-RunResult capture(const std::vector<std::string>& args, const std::string& dir) {
+RunResult capture(const std::vector<std::string>& args, const std::string& dir,
+                  const std::vector<std::string>& env = {}) {
     std::vector<std::string> argv = {testsupport::binaryDir() + "/tools/capture/tarnwick-capture"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return testsupport::runProgram(argv, dir, {}, 300);
+    return testsupport::runProgram(argv, dir, env, 300);
 }
 
 std::string shell(const std::string& command) {
@@ -148,6 +149,21 @@ TEST_F(CaptureSegments, AJoinRefusesSegmentsThatAreNotOneWholeAndWritesNothing) 
         RunResult r = capture(args, data->path());
         EXPECT_EQ(r.exitCode, 1) << r.err;
         EXPECT_NE(r.err.find("tarnwick-capture: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(out.file("joined.mp4")));
+    }
+    // Whole segments, but no ffmpeg on PATH, or one that fails.
+    TempDir bin;
+    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nexit 3\n");
+    fs::permissions(bin.file("ffmpeg"), fs::perms::owner_all);
+    fs::create_symlink(shell("command -v ffprobe | tr -d '\\n'"), bin.file("ffprobe"));
+    const std::pair<std::string, std::string> broken[] = {
+        {"PATH=/nonexistent", "--join needs ffmpeg and ffprobe on PATH"},
+        {"PATH=" + bin.path(), "ffmpeg failed with exit status 3; " + out.file("joined.mp4") + " is not written"}};
+    for (const auto& [path, message] : broken) {
+        SCOPED_TRACE(path);
+        RunResult r = capture({"--join", a, b, "--video", out.file("joined.mp4")}, data->path(), {path});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(out.file("joined.mp4")));
     }

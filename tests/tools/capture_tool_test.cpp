@@ -112,10 +112,11 @@ TEST_F(CaptureTool, ShotsAreTheFirstFrameAtOrAfterTheirRow) {
         int fps;
         const char* rows;
         std::vector<std::pair<std::string, int>> expected;  // file, frame
+        int rendered;  // frames run: up to the last shot, none after it
     };
     const Case cases[] = {
-        {60, "30,0,7", {{"row_030.png", 225}, {"row_000.png", 0}, {"row_007.png", 53}}},
-        {30, "30,31", {{"row_030.png", 113}, {"row_031.png", 117}}},
+        {60, "30,0,7", {{"row_030.png", 225}, {"row_000.png", 0}, {"row_007.png", 53}}, 226},
+        {30, "30,31", {{"row_030.png", 113}, {"row_031.png", 117}}, 118},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fps);
@@ -129,6 +130,7 @@ TEST_F(CaptureTool, ShotsAreTheFirstFrameAtOrAfterTheirRow) {
             EXPECT_NE(run.out.find(shots.file(file) + ": frame " + std::to_string(frame) + ","), std::string::npos)
                 << run.out;
         }
+        EXPECT_NE(run.err.find(": " + std::to_string(c.rendered) + " frames rendered"), std::string::npos) << run.err;
     }
     // A row the music never reaches (10 s are 80 rows) is a data failure.
     RunResult run = capture({"--size", "160x90", "--shot", "500", "--out", out.path()}, slow->path());

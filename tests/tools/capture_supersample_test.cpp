@@ -90,9 +90,15 @@ TEST_F(CaptureSupersample, ASizeTheGLCannotDrawIsRefusedNamingTheLimitBeforeAnyF
                           data->path());
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("32768x32768"), std::string::npos) << r.err;
-    const std::regex limit("largest viewport \\(GL_MAX_VIEWPORT_DIMS\\) is [1-9][0-9]*x[1-9][0-9]*\n");
-    EXPECT_TRUE(std::regex_search(r.err, limit)) << r.err;
+    const std::regex limit("largest viewport \\(GL_MAX_VIEWPORT_DIMS\\) is ([1-9][0-9]*)x[1-9][0-9]*\n");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.err, m, limit)) << r.err;
     EXPECT_TRUE(std::filesystem::is_empty(out.file("x")));
+    // Exactly as wide as that limit is drawn.
+    const int widest = std::stoi(m[1]) / 4;
+    r = capture({"--size", std::to_string(widest) + "x16", "--supersample", "4", "--shot", "10", "--out", out.file("x")},
+                data->path());
+    EXPECT_EQ(r.exitCode, 0) << r.err;
     // One side too many is enough.
     r = capture({"--size", "8192x90", "--supersample", "4", "--shot", "10", "--out", out.file("x")}, data->path());
     EXPECT_EQ(r.exitCode, 1) << r.err;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "shell/window.h"
 #include "support/framecapture.h"
 
 namespace {
@@ -24,6 +25,7 @@ TEST(SecondRun, DrawsTheSameBytesAsTheFirstAtEveryRow) {
         EXPECT_EQ(a.rgb.size(), b.rgb.size()) << "row " << row;
         EXPECT_EQ(differing, 0u) << "row " << row << ": bytes that differ of " << a.rgb.size();
     }
+    EXPECT_EQ(windowHandle, nullptr) << "each run closes its window";
 }
 
 }  // namespace

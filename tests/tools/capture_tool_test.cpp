@@ -302,6 +302,21 @@ TEST_F(CaptureTool, RowsWithoutAFrameFailAndMusicThatEndsEarlyIsNamed) {
     EXPECT_EQ(whole.err.find("music ends"), std::string::npos) << whole.err;
 }
 
+// A sync offset that puts the music's start past the demo's last row: not
+// even the first frame is shown.
+TEST_F(CaptureTool, MusicThatStartsPastTheLastRowShowsNoFrame) {
+    TempDir late;
+    ASSERT_TRUE(testsupport::makeDemoData(late.path(), {5.0, 3000.0, true}));
+    testsupport::writeFile(late.file("data/sync/sync.csv"), testsupport::fixtureSyncFile(3000.0, -10.0));
+    RunResult run = capture({"--bench", "--size", "64x36"}, late.path());
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("no frame is drawn from row 0 to row 753"), std::string::npos) << run.err;
+    run = capture({"--size", "64x36", "--shot", "10", "--out", out.path()}, late.path());
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("row 10 is never drawn"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(out.path()));
+}
+
 // At 3000 bpm and 1 fps the frames show rows 0, 200, ..., 600, 800: the
 // music goes on past row 753, so the spacing of the frames is what skips it.
 TEST_F(CaptureTool, ARowThatTheFramesStepOverIsBlamedOnTheirSpacing) {

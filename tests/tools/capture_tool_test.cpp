@@ -289,10 +289,11 @@ TEST_F(CaptureTool, RowsPastTheEndOfTheMusicAreAFailureInEveryMode) {
     }
 }
 
-// At 30 fps the frames of the fast data show rows 0, 3, 6, 10, ...: none of
-// rows 4 and 5. Music that ends before the demo's last row is named, and the run goes on.
+// At 30 fps the frames of the fast data show rows 0, 6, 13, ...: none of rows
+// 4 and 5. Music that ends before the demo's last row is named, and the run goes on.
 TEST_F(CaptureTool, RowsWithoutAFrameFailAndMusicThatEndsEarlyIsNamed) {
-    RunResult none = capture({"--bench", "--size", "64x36", "--from-row", "4", "--to-row", "5"}, fast->path());
+    RunResult none =
+        capture({"--bench", "--size", "64x36", "--fps", "30", "--from-row", "4", "--to-row", "5"}, fast->path());
     EXPECT_EQ(none.exitCode, 1) << none.err;
     EXPECT_NE(none.err.find("no frame is drawn from row 4 to row 5"), std::string::npos) << none.err;
     RunResult early = capture({"--bench", "--size", "64x36", "--to-row", "20"}, slow->path());
@@ -300,6 +301,14 @@ TEST_F(CaptureTool, RowsWithoutAFrameFailAndMusicThatEndsEarlyIsNamed) {
     EXPECT_NE(early.err.find("the music ends the demo after row 79, before row 753"), std::string::npos) << early.err;
     RunResult whole = capture({"--bench", "--size", "64x36", "--to-row", "20"}, fast->path());
     EXPECT_EQ(whole.err.find("music ends"), std::string::npos) << whole.err;
+}
+
+// Every frame before the end of row 753 (3.77 s into the fast data) is timed.
+TEST_F(CaptureTool, EveryFrameUpToTheLastRowIsCounted) {
+    for (auto [fps, frames] : {std::pair{24, 91}, std::pair{25, 95}, std::pair{50, 189}, std::pair{60, 227}}) {
+        RunResult run = capture({"--bench", "--size", "64x36", "--fps", std::to_string(fps)}, fast->path());
+        EXPECT_NE(run.err.find(", " + std::to_string(frames) + " timed, "), std::string::npos) << fps << ": " << run.err;
+    }
 }
 
 // A sync offset that puts the music's start past the demo's last row: not

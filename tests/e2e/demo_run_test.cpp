@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "support/demodata.h"
 #include "support/support.h"
@@ -45,6 +46,22 @@ TEST(DemoRun, PlaysEveryRowAndEndsByItself) {
     EXPECT_EQ(run.err, "");
     // 754 rows at 3000 bpm are 3.77 s of music.
     EXPECT_GT(run.seconds, 3.7);
+}
+
+// The last row is shown before the run ends: at 120 bpm row 753 lasts 0.125 s
+// from 94.125 s on, and the frame log gives each shown frame's position.
+TEST(DemoRun, ShowsTheLastRowThenEndsByItself) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::makeDemoData(dir.path(), {95.0, 120.0, true}));
+    auto run = testsupport::runProgram({testsupport::demoExecutable(), "--windowed", "--start-row", "752"}, dir.path(),
+                                       {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
+                                        "TARNWICK_FRAME_LOG=" + dir.file("frames.log")},
+                                       110);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    double lastSeconds = 0;
+    std::istringstream log(testsupport::readFile(dir.file("frames.log")));
+    for (std::string clock, seconds; log >> clock >> seconds;) lastSeconds = std::stod(seconds);
+    EXPECT_EQ(static_cast<int>(lastSeconds * 8), 753) << lastSeconds;
 }
 
 TEST(DemoRun, EndsWhenTheMusicIsShorterThanTheSchedule) {

@@ -80,7 +80,7 @@ SHELL_PROGRAM_TESTS = {
     "window.cpp": [("e2e_tests", "NoWindow.*"),
                    ("x11_tests", "X11Desktop.TheChosenDisplayGetsTheWindow:X11Question.*")],
     "entry.cpp": [("e2e_tests", "CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"
-                                "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*"),
+                                "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*:DemoRun.ShowsTheLastRow*"),
                   ("x11_tests", "X11Desktop.ASignalWhileTheQuestionIsShownEndsTheRunAndTheBox:"
                                 "X11Window.FullscreenRunShowsItsStatisticsAndEndsOnEscape")],
 }

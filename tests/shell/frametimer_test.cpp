@@ -48,6 +48,10 @@ TEST_F(FrameTimerTest, TicksPerMillisecondAreTruncatedAndDeltasComeFromTheAccumu
         tickFrameTimer(timer);
     }
     EXPECT_DOUBLE_EQ(timer.elapsedMs, 32.0);
+    // Stepped by given deltas (the capture's frames), it adds them up.
+    for (int k = 0; k < 2; ++k) stepFrameTimer(12.5, timer);
+    EXPECT_DOUBLE_EQ(timer.elapsedMs, 57.0);
+    EXPECT_DOUBLE_EQ(timer.deltaMs, 12.5);
 }
 
 TEST_F(FrameTimerTest, WithoutACounterTheTimerRunsOnAMonotonicClock) {
@@ -67,6 +71,12 @@ TEST_F(FrameTimerTest, WithoutACounterTheTimerRunsOnAMonotonicClock) {
     platform::setManualCounter(2'000'000);
     tickFrameTimer(timer);
     EXPECT_DOUBLE_EQ(timer.elapsedMs, 2.0);
+
+    // Nor is one whose ticks per millisecond do not fit 31 bits.
+    for (auto [frequency, counts] : {std::pair{2147483648000ull, false}, std::pair{2147483647000ull, true}}) {
+        platform::useManualCounter(frequency, 0);
+        EXPECT_EQ(startFrameTimer(timer), counts) << frequency;
+    }
 
     // Started again where there is a counter: back on the counter.
     platform::useManualCounter(3579545, 0);

@@ -94,6 +94,11 @@ TEST_F(FrameTimerTest, RebaseOnTheMusicPositionReadsMillisecondsAndSparesTheNext
     tickFrameTimer(timer);
     EXPECT_DOUBLE_EQ(timer.elapsedMs, 2800.0);
     EXPECT_DOUBLE_EQ(timer.deltaMs, 300.0);  // the start-up, not the jump
+    // A position that is no number, or one the counter cannot hold, starts it at 0.
+    for (float seconds : {std::nanf(""), INFINITY, 1e13f}) {
+        rebaseFrameTimer(seconds, timer);
+        EXPECT_EQ(timer.elapsedMs, 0.0) << seconds;
+    }
 }
 
 TEST_F(FrameTimerTest, TitleIsSetOnTheFirstFrameOfEachNewSecond) {

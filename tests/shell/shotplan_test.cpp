@@ -61,6 +61,11 @@ TEST(ShotPlan, WithNoFrameShownEveryRowIsNeverDrawnAfterRow0) {
     stepped.count = 1;
     stepped.fps = 30;
     EXPECT_EQ(neverDrawn("row 753 is", stepped).rfind("row 753 is never drawn at --fps 30: one frame shows row 752", 0), 0u);
+    // No frame shown at all (the music starts past the last row): the plain reason.
+    ShownFrames none = shownFramesOf({800});
+    none.count = 0;
+    none.fps = 30;
+    EXPECT_EQ(neverDrawn("row 10 is", none), "row 10 is never drawn: the music ends the demo after row 0");
     stepped.fps = 0;  // no rate to name: the plain reason
     EXPECT_EQ(neverDrawn("row 753 is", stepped), "row 753 is never drawn: the music ends the demo after row 752");
     ShownFrames reached = shownFramesOf({lastDemoRow, lastDemoRow + 2});

@@ -61,6 +61,11 @@ TEST(ShotPlan, WithNoFrameShownEveryRowIsNeverDrawnAfterRow0) {
     stepped.count = 1;
     stepped.fps = 30;
     EXPECT_EQ(neverDrawn("row 753 is", stepped).rfind("row 753 is never drawn at --fps 30: one frame shows row 752", 0), 0u);
+    // The next frame would show the last row itself: the music ended first.
+    ShownFrames ended = shownFramesOf({lastDemoRow - 1, lastDemoRow});
+    ended.count = 1;
+    ended.fps = 30;
+    EXPECT_EQ(neverDrawn("row 753 is", ended), "row 753 is never drawn: the music ends the demo after row 752");
     // No frame shown at all (the music starts past the last row): the plain reason.
     ShownFrames none = shownFramesOf({800});
     none.count = 0;

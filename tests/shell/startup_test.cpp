@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "common/loadstatus.h"
 #include "music/musicsync.h"
@@ -38,18 +39,24 @@ TEST(DemoStartup, PlaysFromTheStartRow) {
     std::filesystem::current_path(previous);
 }
 
-TEST(DemoStartup, MusicShorterThanARowStillPlaysFromRow0) {
-    testsupport::TempDir dir;
-    ASSERT_TRUE(testsupport::makeDemoData(dir.path(), {0.1, 120.0, true}));  // a row is 0.125 s
-    auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    audio::selectClock(audio::Clock::Manual);
-    loadFailed = false;
-    startRow = 0;
-    EXPECT_FALSE(demoStartup());
-    EXPECT_FALSE(loadFailed);
-    audio::freeOutput();
-    std::filesystem::current_path(previous);
+// Music that ends within row 0 still plays from row 0; music that ends
+// within row 1 never plays a start row of 1. A row is 0.125 s.
+TEST(DemoStartup, AStartRowIsPlayedOnlyWhereTheMusicGoesOnPastIt) {
+    for (auto [seconds, row, played] : {std::tuple{0.1, 0, true}, std::tuple{0.2, 1, false}}) {
+        SCOPED_TRACE(row);
+        testsupport::TempDir dir;
+        ASSERT_TRUE(testsupport::makeDemoData(dir.path(), {seconds, 120.0, true}));
+        auto previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir.path());
+        audio::selectClock(audio::Clock::Manual);
+        loadFailed = false;
+        startRow = row;
+        EXPECT_EQ(demoStartup(), !played);
+        EXPECT_EQ(loadFailed, !played);
+        startRow = 0;
+        audio::freeOutput();
+        std::filesystem::current_path(previous);
+    }
 }
 
 }  // namespace

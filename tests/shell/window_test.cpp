@@ -130,6 +130,11 @@ TEST_F(WindowTest, LetterboxKeepsThePictureAt16By9Centred) {
     // still gets its one-pixel picture.
     const ViewportRect dot = letterbox(100, 100, 1, 1);
     EXPECT_EQ((std::array<int, 4>{dot.x, dot.y, dot.width, dot.height}), (std::array<int, 4>{0, 0, 100, 100}));
+    // A picture without width or height has no rectangle.
+    for (auto [pw, ph] : {std::pair{0, 720}, std::pair{1280, 0}}) {
+        const ViewportRect none = letterbox(1280, 720, pw, ph);
+        EXPECT_EQ((std::array<int, 4>{none.x, none.y, none.width, none.height}), (std::array<int, 4>{0, 0, 0, 0}));
+    }
     gldouble::reset();
     letterboxViewport(1, 720);
     EXPECT_EQ(gldouble::viewport(), (std::array<GLint, 4>{0, 359, 1, 1}));

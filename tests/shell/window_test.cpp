@@ -96,9 +96,14 @@ TEST_F(WindowTest, KeysAreKeptByVirtualKeyCode) {
     handleWindowEvent(event(EventType::KeyUp, 0x1B));
     EXPECT_FALSE(keys[0x1B]);
     EXPECT_TRUE(keys['A']);
-    // Keys without a code change nothing.
+    // The first and last codes are kept; keys without a code, or past the
+    // table, change nothing.
+    for (int code : {1, 255}) {
+        handleWindowEvent(event(EventType::KeyDown, code));
+        EXPECT_TRUE(keys[static_cast<std::size_t>(code)]) << code;
+    }
     auto before = keys;
-    handleWindowEvent(event(EventType::KeyDown, 0));
+    for (int code : {0, 256, -1}) handleWindowEvent(event(EventType::KeyDown, code));
     EXPECT_EQ(keys, before);
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "platform/counter.h"
 
@@ -82,6 +83,20 @@ TEST_F(FrameTimerTest, WithoutACounterTheTimerRunsOnAMonotonicClock) {
     platform::useManualCounter(3579545, 0);
     EXPECT_TRUE(startFrameTimer(timer));
     EXPECT_FALSE(timer.monotonicFallback);
+}
+
+TEST_F(FrameTimerTest, ATimerNeverStartedStartsAtItsFirstTickAndAResetClearsEveryFigure) {
+    platform::useManualCounter(1000, 5);
+    FrameTimer fresh;
+    tickFrameTimer(fresh);
+    EXPECT_EQ(fresh.ticksPerMs, 1);
+    EXPECT_EQ(fresh.elapsedMs, 0.0);
+    recordFrameStatistics(fresh);
+    framesSinceTitle = totalFrames = 7;
+    frameElapsedMs = lastTitleSecond = 3;
+    resetFrameStatistics();
+    EXPECT_EQ(std::make_tuple(frameElapsedMs, framesSinceTitle, totalFrames, lastTitleSecond, std::string(titleText)),
+              std::make_tuple(0.0, 0, 0, -1, std::string()));
 }
 
 TEST_F(FrameTimerTest, RebaseOnTheMusicPositionReadsMillisecondsAndSparesTheNextDelta) {

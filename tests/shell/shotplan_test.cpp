@@ -59,8 +59,12 @@ TEST(ShotPlan, WithNoFrameShownEveryRowIsNeverDrawnAfterRow0) {
     // Frames at --fps 30 on either side of the last row: stepped over it, or reached it.
     ShownFrames stepped = shownFramesOf({lastDemoRow - 1, lastDemoRow + 1});
     stepped.count = 1;
-    stepped.fps = 30;
-    EXPECT_EQ(neverDrawn("row 753 is", stepped).rfind("row 753 is never drawn at --fps 30: one frame shows row 752", 0), 0u);
+    for (int fps : {1, 30}) {
+        stepped.fps = fps;
+        EXPECT_EQ(neverDrawn("row 753 is", stepped)
+                      .rfind("row 753 is never drawn at --fps " + std::to_string(fps) + ": one frame shows row 752", 0),
+                  0u);
+    }
     // The next frame would show the last row itself: the music ended first.
     ShownFrames ended = shownFramesOf({lastDemoRow - 1, lastDemoRow});
     ended.count = 1;

@@ -80,8 +80,9 @@ SHELL_PROGRAM_TESTS = {
     # see; the display chosen and the question asked are seen on an X server.
     "window.cpp": [("e2e_tests", "NoWindow.*"),
                    ("x11_tests", "X11Desktop.TheChosenDisplayGetsTheWindow:X11Question.*")],
-    "entry.cpp": [("e2e_tests", "NoWindow.*:CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:DemoRun.EndsWhenTheMusic*:"
-                                "DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*:DemoRun.ShowsTheLastRow*"),
+    "entry.cpp": [("e2e_tests", "NoWindow.*:CommandLine.*:DemoRun.PlaysEveryRowAndEndsByItself:"
+                                "DemoRun.EndsWhenTheMusic*:DemoRun.AStartRowPast*:DemoRun.EachMissingDataFile*:"
+                                "DemoRun.ShowsTheLastRow*"),
                   ("x11_tests", "X11Desktop.ASignalWhileTheQuestionIsShownEndsTheRunAndTheBox:"
                                 "X11Window.FullscreenRunShowsItsStatisticsAndEndsOnEscape")],
 }

@@ -65,9 +65,13 @@ TEST(FastForwardImage, ASkippedFrameLeavesThePictureAsItWas) {
 // the last colour (glColor3f's with alpha 1), texture coordinate and normal.
 TEST(FastForwardImage, TheLastColourCoordinateAndNormalGivenWhileOffAreCurrentAfter) {
     ASSERT_NE(switchDrawing, nullptr) << "this test program is linked without the drawing switch";
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(testsupport::sourceDir());
     Capture capture;
     std::string why;
-    ASSERT_TRUE(openCapture(small, capture, why)) << why;
+    const bool opened = openCapture(small, capture, why);
+    std::filesystem::current_path(previous);
+    ASSERT_TRUE(opened) << why;
     switchDrawing(false);
     glColor4f(1, 0, 0, 0.5f);
     glColor3f(0.25f, 0.5f, 0.75f);

@@ -83,13 +83,15 @@ TEST(GLSubsetState, MatricesFollowTheirStacksAndIgnoreWhatGLWouldRefuse) {
     }
 }
 
+// The corners of a quad over the whole view, in GL_QUADS order.
+constexpr float fullView[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+
 // A full-view quad with s running from 0 to 2 across it, read back along its
 // middle row.
 std::array<unsigned char, side * 4> texturedRow() {
     glClear(GL_COLOR_BUFFER_BIT);
     glBegin(GL_QUADS);
-    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-    for (const auto& c : corners) {
+    for (const auto& c : fullView) {
         glTexCoord2f(c[0] + 1, (c[1] + 1) / 2);
         glVertex3f(c[0], c[1], 0);
     }
@@ -169,16 +171,15 @@ TEST(GLSubsetState, CornersCountOnlyInsideABlockWithTheirColoursClamped) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glColor4f(1, 1, 1, 1);
-    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
     glBegin(GL_QUADS);
     glEnd();
-    for (const auto& c : corners) glVertex3f(c[0], c[1], 0);
+    for (const auto& c : fullView) glVertex3f(c[0], c[1], 0);
     std::array<unsigned char, 4> pixel{};
     glReadPixels(side / 2, side / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel.data());
     EXPECT_EQ(pixel[0], 0);
     // Twice full brightness on the left, none on the right: half way, half.
     glBegin(GL_QUADS);
-    for (const auto& c : corners) {
+    for (const auto& c : fullView) {
         const float level = c[0] < 0 ? 2.0f : 0.0f;
         glColor4f(level, level, level, 1);
         glVertex3f(c[0], c[1], 0);

@@ -176,6 +176,7 @@ TEST_F(CaptureTool, VideoHasItsFramesAtItsRateAndMusicAsLongAsThePicture) {
                                  video},
                                 fast->path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, video + "\n");  // the finished video's name, alone on stdout
         auto probe = [&](const std::string& stream, const std::string& entries) {
             RunResult p = testsupport::runProgram(
                 {"/bin/sh", "-c",

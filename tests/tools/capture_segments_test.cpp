@@ -152,6 +152,10 @@ TEST_F(CaptureSegments, AJoinRefusesSegmentsThatAreNotOneWholeAndWritesNothing) 
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(out.file("joined.mp4")));
     }
+    // With --video given first, the segments run to the last argument.
+    RunResult last = capture({"--video", out.file("joined.mp4"), "--join", a, b, b}, data->path());
+    EXPECT_EQ(last.exitCode, 1) << last.err;
+    EXPECT_NE(last.err.find("segment 2/2 is given twice"), std::string::npos) << last.err;
     // Whole segments, but no ffmpeg on PATH, or one that fails.
     TempDir bin;
     testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nexit 3\n");

@@ -297,6 +297,9 @@ TEST_F(CaptureTool, RowsWithoutAFrameFailAndMusicThatEndsEarlyIsNamed) {
         capture({"--bench", "--size", "64x36", "--fps", "30", "--from-row", "4", "--to-row", "5"}, fast->path());
     EXPECT_EQ(none.exitCode, 1) << none.err;
     EXPECT_NE(none.err.find("no frame is drawn from row 4 to row 5"), std::string::npos) << none.err;
+    // One row alone is a range.
+    RunResult one = capture({"--bench", "--size", "64x36", "--from-row", "10", "--to-row", "10"}, slow->path());
+    EXPECT_EQ(one.exitCode, 0) << one.err;
     RunResult early = capture({"--bench", "--size", "64x36", "--to-row", "20"}, slow->path());
     EXPECT_EQ(early.exitCode, 0) << early.err;
     EXPECT_NE(early.err.find("the music ends the demo after row 79, before row 753"), std::string::npos) << early.err;

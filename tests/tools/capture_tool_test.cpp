@@ -238,6 +238,7 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     }
     EXPECT_EQ(frames, 114);
     EXPECT_NE(run.err.find(", 114 timed, "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("100%, frame 114 of 114,"), std::string::npos) << run.err;  // the progress line's last
     // Frames per second of drawing: the frames over the time they took.
     double totalMs = 0;
     for (const auto& scene : scenes) totalMs += scene["meanMs"].number * scene["frames"].number;

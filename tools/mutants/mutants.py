@@ -564,9 +564,9 @@ def test(build_dir, timeout, layer, name):
 
 def layer_files(source, layer):
     """The layer's files in the copy of the sources, by its globs, less those it skips."""
-    spec = LAYERS[layer]
-    files = sorted({f for pattern in spec["files"] for f in glob.glob(os.path.join(source, pattern))})
-    return [f for f in files if not any(fnmatch.fnmatch(os.path.basename(f), s) for s in spec.get("skip", []))]
+    chosen = LAYERS[layer]
+    files = sorted({f for pattern in chosen["files"] for f in glob.glob(os.path.join(source, pattern))})
+    return [f for f in files if not any(fnmatch.fnmatch(os.path.basename(f), s) for s in chosen.get("skip", []))]
 
 
 def main():
@@ -592,14 +592,14 @@ def main():
 
     if args.list_layers:
         for layer in layers:
-            spec = LAYERS[layer]
+            chosen = LAYERS[layer]
             files = layer_files(source, layer)
-            every = sorted({f for pattern in spec["files"] for f in glob.glob(os.path.join(source, pattern))})
+            every = sorted({f for pattern in chosen["files"] for f in glob.glob(os.path.join(source, pattern))})
             print("%s: %s" % (layer, " ".join(os.path.relpath(f, source) for f in files)))
             left = [os.path.relpath(f, source) for f in every if f not in files]
             if left:
                 print("  left out: %s" % " ".join(left))
-            for name, functions in spec.get("functions", {}).items():
+            for name, functions in chosen.get("functions", {}).items():
                 print("  %s: only %s" % (name, ", ".join(functions)))
             tests = sorted({"%s %s" % r for f in files for r in runs_for(layer, os.path.basename(f))})
             print("  tests: %s" % "; ".join(tests))

@@ -564,9 +564,9 @@ def test(build_dir, timeout, layer, name):
 
 def layer_files(source, layer):
     """The layer's files in the copy of the sources, by its globs, less those it skips."""
-    chosen = LAYERS[layer]
-    files = sorted({f for pattern in chosen["files"] for f in glob.glob(os.path.join(source, pattern))})
-    return [f for f in files if not any(fnmatch.fnmatch(os.path.basename(f), s) for s in chosen.get("skip", []))]
+    entry = LAYERS[layer]
+    files = sorted({f for pattern in entry["files"] for f in glob.glob(os.path.join(source, pattern))})
+    return [f for f in files if not any(fnmatch.fnmatch(os.path.basename(f), s) for s in entry.get("skip", []))]
 
 
 def main():
@@ -592,14 +592,14 @@ def main():
 
     if args.list_layers:
         for layer in layers:
-            chosen = LAYERS[layer]
+            entry = LAYERS[layer]
             files = layer_files(source, layer)
-            every = sorted({f for pattern in chosen["files"] for f in glob.glob(os.path.join(source, pattern))})
+            every = sorted({f for pattern in entry["files"] for f in glob.glob(os.path.join(source, pattern))})
             print("%s: %s" % (layer, " ".join(os.path.relpath(f, source) for f in files)))
             left = [os.path.relpath(f, source) for f in every if f not in files]
             if left:
                 print("  left out: %s" % " ".join(left))
-            for name, functions in chosen.get("functions", {}).items():
+            for name, functions in entry.get("functions", {}).items():
                 print("  %s: only %s" % (name, ", ".join(functions)))
             tests = sorted({"%s %s" % r for f in files for r in runs_for(layer, os.path.basename(f))})
             print("  tests: %s" % "; ".join(tests))

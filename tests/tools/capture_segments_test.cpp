@@ -161,15 +161,19 @@ TEST_F(CaptureSegments, AJoinRefusesSegmentsThatAreNotOneWholeAndWritesNothing) 
     testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nexit 3\n");
     fs::permissions(bin.file("ffmpeg"), fs::perms::owner_all);
     fs::create_symlink(shell("command -v ffprobe | tr -d '\\n'"), bin.file("ffprobe"));
-    const std::pair<std::string, std::string> broken[] = {
-        {"PATH=/nonexistent", "--join needs ffmpeg and ffprobe on PATH"},
-        {"PATH=" + bin.path(), "ffmpeg failed with exit status 3; " + out.file("joined.mp4") + " is not written"}};
-    for (const auto& [path, message] : broken) {
-        SCOPED_TRACE(path);
-        RunResult r = capture({"--join", a, b, "--video", out.file("joined.mp4")}, data->path(), {path});
+    // A name of 248 characters: its lock's name fits, its temporary file's
+    // (eight more) does not.
+    const std::string joined = out.file("joined.mp4"), longName = out.file(std::string(244, 'j') + ".mp4");
+    const std::string broken[][3] = {
+        {"PATH=/nonexistent", joined, "--join needs ffmpeg and ffprobe on PATH"},
+        {"PATH=" + bin.path(), joined, "ffmpeg failed with exit status 3; " + joined + " is not written"},
+        {"PATH=" + bin.path(), longName, "cannot make a temporary file beside it: File name too long"}};
+    for (const auto& [path, video, message] : broken) {
+        SCOPED_TRACE(message);
+        RunResult r = capture({"--join", a, b, "--video", video}, data->path(), {path});
         EXPECT_EQ(r.exitCode, 1) << r.err;
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
-        EXPECT_FALSE(fs::exists(out.file("joined.mp4")));
+        EXPECT_FALSE(fs::exists(video));
     }
 }
 

@@ -10,7 +10,9 @@
 
 #include "support/demodata.h"
 #include "support/json.h"
+#include "support/picture.h"
 #include "support/support.h"
+#include "yuv.h"
 
 namespace {
 
@@ -202,9 +204,12 @@ TEST_F(CaptureTool, VideoHasItsFramesAtItsRateAndMusicAsLongAsThePicture) {
         EXPECT_NE(v.find("pix_fmt=yuv420p"), std::string::npos) << v;
         EXPECT_NE(v.find("r_frame_rate=30/1"), std::string::npos) << v;
         EXPECT_NE(v.find("nb_read_frames=" + std::to_string(frames) + "\n"), std::string::npos) << v;
-        const std::string a = probe("a:0", "codec_name,duration");
+        const std::string a = probe("a:0", "codec_name,duration,bit_rate");
         EXPECT_NE(a.find("codec_name=aac"), std::string::npos) << a;
         std::smatch m;
+        // At 192 kb/s, not ffmpeg's default of 128.
+        ASSERT_TRUE(std::regex_search(a, m, std::regex("bit_rate=([0-9]+)"))) << a;
+        EXPECT_GT(std::stod(m[1]), 160000) << a;
         ASSERT_TRUE(std::regex_search(a, m, std::regex("duration=([0-9.]+)"))) << a;
         // Within one AAC frame (1024 samples, 23 ms at 44.1 kHz) of the picture.
         EXPECT_NEAR(std::stod(m[1]), frames / 30.0, 0.03) << a;
@@ -412,6 +417,35 @@ TEST_F(CaptureTool, AVideoWhoseEncoderFailsAtItsEndIsNotWritten) {
             << run.err;
         EXPECT_TRUE(std::filesystem::is_empty(out.path()));
     }
+}
+
+// An encoder that keeps what it is given. A frame of 1280 x 720 is more than
+// the pipe holds (1 MiB), so each reaches it in parts; the stream must be
+// the frames' own pictures in 4:2:0, whole and in order.
+TEST_F(CaptureTool, TheEncoderIsGivenEachFrameWholeAndInOrder) {
+    TempDir bin;
+    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nfor a; do last=$a; done\ncat > \"${last#file:}\"\n");
+    std::filesystem::permissions(bin.file("ffmpeg"), std::filesystem::perms::owner_all);
+    RunResult video = capture({"--fps", "30", "--from-row", "740", "--video-only", out.file("raw")}, fast->path(),
+                              {"PATH=" + bin.path() + ":/usr/bin:/bin"});
+    ASSERT_EQ(video.exitCode, 0) << video.err;
+    RunResult frames = capture({"--fps", "30", "--from-row", "740", "--frames", out.file("png")}, fast->path());
+    ASSERT_EQ(frames.exitCode, 0) << frames.err;
+    std::string want;
+    for (const char* name : {"frame_000111.png", "frame_000112.png", "frame_000113.png"}) {
+        const testsupport::RgbPicture picture = testsupport::readPngRgb(out.file("png/") + name);
+        ASSERT_EQ(picture.width * picture.height, 1280u * 720u) << name;
+        std::vector<unsigned char> rgba, planes;
+        for (unsigned y = picture.height; y-- > 0;) {
+            for (unsigned x = 0; x < picture.width; ++x) {
+                const unsigned char* p = &picture.rgb[3 * (y * picture.width + x)];
+                rgba.insert(rgba.end(), {p[0], p[1], p[2], 255});
+            }
+        }
+        rgbaToYuv420(rgba, 1280, 720, planes);
+        want.append(planes.begin(), planes.end());
+    }
+    EXPECT_TRUE(testsupport::readFile(out.file("raw")) == want) << "the stream differs from the frames";
 }
 
 // Frames that are not read back (all before the last shot) must not queue

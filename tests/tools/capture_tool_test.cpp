@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/demodata.h"
@@ -257,7 +258,8 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     EXPECT_EQ(frames, 73);
     EXPECT_NE(run.err.find("73 frames rendered (0 of them without drawing), 73 timed, "), std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("100%, frame 73 of 73,"), std::string::npos) << run.err;  // the progress line's last
+    // The progress line's last, and no line after it.
+    EXPECT_EQ(run.err.rfind("%, frame "), run.err.find("100%, frame 73 of 73,") + 3) << run.err;
     // Frames per second of drawing: the frames over the time they took.
     double totalMs = 0;
     for (const auto& scene : scenes) totalMs += scene["meanMs"].number * scene["frames"].number;
@@ -286,9 +288,10 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
 // The faults of a capture that fails part-way, one case each.
 TEST_F(CaptureTool, AShotThatCannotBeWrittenFailsWithoutALineOrALeftover) {
     // A folder where the second shot goes: the first is written whole and
-    // reported, the second is neither reported nor left half-written.
+    // reported, the second is neither reported nor left half-written, and
+    // the third, after the failure, is not written at all.
     std::filesystem::create_directory(out.file("row_030.png"));
-    RunResult run = capture({"--size", "160x90", "--shot", "7,30", "--out", out.path()}, slow->path());
+    RunResult run = capture({"--size", "160x90", "--shot", "7,30,60", "--out", out.path()}, slow->path());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.out.find("row_007.png: frame"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("row_030.png"), std::string::npos) << run.out;
@@ -446,6 +449,26 @@ TEST_F(CaptureTool, TheEncoderIsGivenEachFrameWholeAndInOrder) {
         want.append(planes.begin(), planes.end());
     }
     EXPECT_TRUE(testsupport::readFile(out.file("raw")) == want) << "the stream differs from the frames";
+}
+
+// What ffmpeg is asked for: past 1920 x 1080 x264's threads share each frame
+// in slices (its memory bound), and music is encoded only where it is given.
+TEST_F(CaptureTool, TheEncoderIsAskedForSlicesPastFullHdAndForMusicOnlyWithIt) {
+    TempDir bin;
+    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\necho \"$*\" > " + bin.file("args") +
+                                                   "\nfor a; do last=$a; done\ncat >/dev/null\n: > \"${last#file:}\"\n");
+    std::filesystem::permissions(bin.file("ffmpeg"), std::filesystem::perms::owner_all);
+    const std::tuple<const char*, const char*, bool, bool> cases[] = {{"1920x1080", "--video", false, true},
+                                                                      {"1922x1080", "--video-only", true, false}};
+    for (const auto& [size, mode, slices, music] : cases) {
+        SCOPED_TRACE(size);
+        RunResult run = capture({"--size", size, "--fps", "30", "--from-row", "753", mode, out.file("v.mp4")},
+                                fast->path(), {"PATH=" + bin.path() + ":/usr/bin:/bin"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string args = testsupport::readFile(bin.file("args"));
+        EXPECT_EQ(args.find("sliced-threads=1") != std::string::npos, slices) << args;
+        EXPECT_EQ(args.find("-c:a aac -b:a 192k") != std::string::npos, music) << args;
+    }
 }
 
 // Frames that are not read back (all before the last shot) must not queue

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -258,6 +259,12 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     EXPECT_EQ(frames, 73);
     EXPECT_NE(run.err.find("73 frames rendered (0 of them without drawing), 73 timed, "), std::string::npos)
         << run.err;
+    // Nothing else on stderr than the progress and the summary.
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(line.find("%, frame ") != std::string::npos || line.find(" frames rendered (") != std::string::npos)
+            << line;
+    }
     // The progress line's last, and no line after it.
     EXPECT_EQ(run.err.rfind("%, frame "), run.err.find("100%, frame 73 of 73,") + 3) << run.err;
     // Frames per second of drawing: the frames over the time they took.
@@ -312,11 +319,16 @@ TEST_F(CaptureTool, RowsPastTheEndOfTheMusicAreAFailureInEveryMode) {
         {"--bench", "--to-row", "300"},
         {"--bench", "--to-row", "80"},
         {"--shot", "300", "--out", out.path()},
+        {"--video", out.file("v.mp4"), "--to-row", "300"},
     };
+    // An encoder that would take the frames, were any rendered.
+    TempDir bin;
+    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\ncat >/dev/null\n");
+    std::filesystem::permissions(bin.file("ffmpeg"), std::filesystem::perms::owner_all);
     for (auto args : cases) {
         SCOPED_TRACE(args[0]);
         args.insert(args.end(), {"--size", "160x90"});
-        RunResult run = capture(args, slow->path());
+        RunResult run = capture(args, slow->path(), {"PATH=" + bin.path() + ":/usr/bin:/bin"});
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_NE(run.err.find("never drawn: the music ends the demo after row 79"), std::string::npos) << run.err;
         EXPECT_TRUE(std::filesystem::is_empty(out.path()));

@@ -155,6 +155,13 @@ void writeFile(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+std::string fakeFfmpeg(const std::string& folder, const std::string& script) {
+    const std::string path = folder + "/ffmpeg";
+    writeFile(path, "#!/bin/sh\n" + script + "\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return "PATH=" + folder + ":/usr/bin:/bin";
+}
+
 std::string pngDeclaring(std::uint32_t width, std::uint32_t height) {
     std::string bytes("\x89PNG\r\n\x1a\n", 8);
     auto be32 = [&](std::uint32_t v) {

@@ -55,6 +55,9 @@ bool shell(const std::string& command);
 bool haveCommand(const std::string& name);
 
 void writeFile(const std::string& path, const std::string& bytes);
+// Makes `folder`/ffmpeg a shell script that runs `script` instead of the
+// encoder; returns the PATH entry that puts it first, the system's after.
+std::string fakeFfmpeg(const std::string& folder, const std::string& script);
 // The bytes of a PNG that declares `width` x `height` pixels of 8-bit RGBA:
 // signature, IHDR, a tiny IDAT and IEND. Its data never decodes to that size,
 // so only a check of the header can tell how large it claims to be.

@@ -2,15 +2,24 @@
 // one capture at a time into one folder or one video.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/demodata.h"
 #include "support/demosuite.h"
 #include "support/support.h"
+#include "output.h"
+#include "outputlock.h"
 
 namespace {
 
@@ -19,12 +28,6 @@ using testsupport::RunResult;
 using testsupport::TempDir;
 
 std::string captureTool() { return testsupport::binaryDir() + "/tools/capture/tarnwick-capture"; }
-
-// A folder with an "ffmpeg" that runs `script` (sh), to go first on PATH.
-void fakeFfmpeg(const TempDir& bin, const std::string& script) {
-    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\n" + script + "\n");
-    fs::permissions(bin.file("ffmpeg"), fs::perms::owner_all);
-}
 
 std::vector<std::string> entriesOf(const std::string& folder) {
     std::vector<std::string> names;
@@ -45,7 +48,7 @@ protected:
 // was there: a capture removes only what it made itself.
 TEST_F(CaptureOutput, AFailedVideoLeavesTheFileAtItsNameAsItWas) {
     TempDir bin;
-    fakeFfmpeg(bin, "exit 1");
+    const std::string path = testsupport::fakeFfmpeg(bin.path(), "exit 1");
     const struct {
         const char* name;
         bool readOnly;
@@ -55,7 +58,7 @@ TEST_F(CaptureOutput, AFailedVideoLeavesTheFileAtItsNameAsItWas) {
         testsupport::writeFile(out.file(c.name), std::string("notes of ") + c.name);
         if (c.readOnly) fs::permissions(out.file(c.name), fs::perms::owner_read);
         RunResult run = capture({"--size", "64x36", "--to-row", "20", "--video", c.name},
-                                {"PATH=" + bin.path() + ":/usr/bin:/bin"});
+                                {path});
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_EQ(testsupport::readFile(out.file(c.name)), std::string("notes of ") + c.name);
         EXPECT_NE(run.err.find(std::string(c.name) + " is left as it was"), std::string::npos) << run.err;
@@ -87,7 +90,7 @@ TEST_F(CaptureOutput, TwoCapturesIntoOneOutputOneRefuses) {
     // An ffmpeg that takes every frame and then takes its time, and shots
     // of a late row at 1000 frames a second, so that the two runs overlap
     // by seconds.
-    fakeFfmpeg(bin, "cat >/dev/null; sleep 3; exit 0");
+    testsupport::fakeFfmpeg(bin.path(), "cat >/dev/null; sleep 3; exit 0");
     const std::string tool = captureTool() + " --data '" + data->file("data") + "' --size 320x180 --to-row 200 ";
     for (const std::string& output : {std::string("--frames frames"), std::string("--video demo.mp4"),
                                       std::string("--fps 1000 --shot 700 --out shots")}) {
@@ -133,6 +136,56 @@ TEST_F(CaptureOutput, ARelativeOutputPastThePathLimitFromTheRootIsWrittenAsGiven
     RunResult run = testsupport::runProgram({"/bin/sh", "-c", script}, out.path(), {}, 120);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find(relative + "/row_030.png: frame"), std::string::npos) << run.out << run.err;
+}
+
+// On a terminal the progress is one line redrawn in place, with a bar of 30
+// that fills with the frames done.
+TEST_F(CaptureOutput, TheProgressBarOnATerminalFillsWithTheFramesDone) {
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    const int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+    ASSERT_GE(side, 0);
+    std::fflush(stderr);
+    const int savedStderr = ::dup(2);
+    ::dup2(side, 2);
+    {
+        Progress progress(100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a line at most every 0.25 s
+        progress.update(97, 700);
+        progress.update(100, 753);  // the last is always drawn
+    }
+    std::fflush(stderr);
+    ::dup2(savedStderr, 2);
+    ::close(savedStderr);
+    ::close(side);
+    std::string drawn;
+    char buffer[4096];
+    for (pollfd ready{terminal, POLLIN, 0}; ::poll(&ready, 1, 1000) > 0;) {
+        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+        if (n <= 0) break;
+        drawn.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(terminal);
+    EXPECT_NE(drawn.find("\r[" + std::string(29, '#') + ".]  97%  frame 97/100  row 700  "), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("\r[" + std::string(30, '#') + "] 100%  frame 100/100  row 753  "), std::string::npos) << drawn;
+}
+
+// The lock names who holds it, and it is free again once given up (its file
+// gone with it).
+TEST_F(CaptureOutput, ALockNamesTheProcessThatHoldsItUntilItIsGivenUp) {
+    const std::string path = out.file(".v.mp4.lock");
+    std::string why;
+    {
+        OutputLock first, second;
+        ASSERT_TRUE(first.acquire(path, why)) << why;
+        EXPECT_FALSE(second.acquire(path, why));
+        EXPECT_EQ(why, "another capture (process " + std::to_string(::getpid()) + ") is writing there; it holds " + path);
+    }
+    EXPECT_FALSE(fs::exists(path));
+    OutputLock again;
+    EXPECT_TRUE(again.acquire(path, why)) << why;
 }
 
 }  // namespace

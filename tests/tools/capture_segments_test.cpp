@@ -158,8 +158,7 @@ TEST_F(CaptureSegments, AJoinRefusesSegmentsThatAreNotOneWholeAndWritesNothing) 
     EXPECT_NE(last.err.find("segment 2/2 is given twice"), std::string::npos) << last.err;
     // Whole segments, but no ffmpeg on PATH, or one that fails.
     TempDir bin;
-    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nexit 3\n");
-    fs::permissions(bin.file("ffmpeg"), fs::perms::owner_all);
+    testsupport::fakeFfmpeg(bin.path(), "exit 3");
     fs::create_symlink(shell("command -v ffprobe | tr -d '\\n'"), bin.file("ffprobe"));
     // A name of 248 characters: its lock's name fits, its temporary file's
     // (eight more) does not.
@@ -182,12 +181,11 @@ TEST_F(CaptureSegments, AJoinRefusesSegmentsThatAreNotOneWholeAndWritesNothing) 
 TEST_F(CaptureSegments, AFailedWorkerLeavesNoSegmentThatLooksComplete) {
     if (!haveFfmpeg()) GTEST_SKIP() << "no ffmpeg";
     TempDir bin;
-    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nhead -c 100000 >/dev/null\nexit 1\n");
-    fs::permissions(bin.file("ffmpeg"), fs::perms::owner_all);
+    const std::string path = testsupport::fakeFfmpeg(bin.path(), "head -c 100000 >/dev/null\nexit 1");
     TempDir segments;
     std::vector<std::string> argv = {testsupport::binaryDir() + "/tools/capture/tarnwick-capture", "--size", "160x90",
                                      "--fps", "30", "--segment", "2/2", "--video-only", segments.file("part2.mp4")};
-    RunResult failed = testsupport::runProgram(argv, data->path(), {"PATH=" + bin.path() + ":/usr/bin:/bin"}, 300);
+    RunResult failed = testsupport::runProgram(argv, data->path(), {path}, 300);
     EXPECT_EQ(failed.exitCode, 1) << failed.err;
     EXPECT_NE(failed.err.find("part2.mp4 is not written"), std::string::npos) << failed.err;
     EXPECT_TRUE(fs::is_empty(segments.path())) << fs::directory_iterator(segments.path())->path();

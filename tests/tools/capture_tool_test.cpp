@@ -23,6 +23,11 @@ using testsupport::TempDir;
 
 std::string captureTool() { return testsupport::binaryDir() + "/tools/capture/tarnwick-capture"; }
 
+// For a stand-in ffmpeg: `out` is the file it was told to write (its last
+// argument), and the other writes there all that it is given.
+constexpr const char* lastArgument = "for a; do out=${a#file:}; done";
+const std::string keepsItsInput = std::string(lastArgument) + "\ncat > \"$out\"";
+
 RunResult capture(const std::vector<std::string>& args, const std::string& dir,
                   const std::vector<std::string>& env = {}) {
     std::vector<std::string> argv = {captureTool()};
@@ -193,6 +198,12 @@ TEST_F(CaptureTool, VideoHasItsFramesAtItsRateAndMusicAsLongAsThePicture) {
                                 fast->path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.out, video + "\n");  // the finished video's name, alone on stdout
+        // The mode any new file of ours gets, not the temporary file's own.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        struct stat info {};
+        ASSERT_EQ(::stat(video.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0666 & ~mask);
         auto probe = [&](const std::string& stream, const std::string& entries) {
             RunResult p = testsupport::runProgram(
                 {"/bin/sh", "-c",
@@ -323,12 +334,11 @@ TEST_F(CaptureTool, RowsPastTheEndOfTheMusicAreAFailureInEveryMode) {
     };
     // An encoder that would take the frames, were any rendered.
     TempDir bin;
-    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\ncat >/dev/null\n");
-    std::filesystem::permissions(bin.file("ffmpeg"), std::filesystem::perms::owner_all);
+    const std::string path = testsupport::fakeFfmpeg(bin.path(), "cat >/dev/null");
     for (auto args : cases) {
         SCOPED_TRACE(args[0]);
         args.insert(args.end(), {"--size", "160x90"});
-        RunResult run = capture(args, slow->path(), {"PATH=" + bin.path() + ":/usr/bin:/bin"});
+        RunResult run = capture(args, slow->path(), {path});
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_NE(run.err.find("never drawn: the music ends the demo after row 79"), std::string::npos) << run.err;
         EXPECT_TRUE(std::filesystem::is_empty(out.path()));
@@ -391,11 +401,10 @@ TEST_F(CaptureTool, AnInterruptEndsAVideoWhoseEncoderTakesNothing) {
     // An ffmpeg that never reads its input: the pipe to it fills after a
     // few frames of this size.
     TempDir bin;
-    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nexec sleep 600\n");
-    std::filesystem::permissions(bin.file("ffmpeg"), std::filesystem::perms::owner_all);
+    const std::string path = testsupport::fakeFfmpeg(bin.path(), "exec sleep 600");
     std::vector<std::string> argv = {captureTool(), "--size", "640x360", "--fps", "30", "--video",
                                      out.file("nobody-reads.mp4")};
-    RunResult run = testsupport::runProgram(argv, fast->path(), {"PATH=" + bin.path() + ":/usr/bin:/bin"}, 120, 4.0);
+    RunResult run = testsupport::runProgram(argv, fast->path(), {path}, 120, 4.0);
     EXPECT_FALSE(run.timedOut) << "SIGINT was not heard while the encoder blocked";
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_NE(run.err.find("interrupted"), std::string::npos) << run.err;
@@ -416,17 +425,15 @@ TEST_F(CaptureTool, AnInterruptedBenchSaysWhereItStopped) {
 // run fails with the reason, and the video's name is left free.
 TEST_F(CaptureTool, AVideoWhoseEncoderFailsAtItsEndIsNotWritten) {
     const std::pair<std::string, std::string> encoders[] = {
-        {"cat >/dev/null\nexit 1\n", ": ffmpeg failed with exit status 1; "},
-        {"for a; do last=$a; done\ncat >/dev/null\nrm -f \"${last#file:}\"\n",
+        {"cat >/dev/null\nexit 1", ": ffmpeg failed with exit status 1; "},
+        {std::string(lastArgument) + "\ncat >/dev/null\nrm -f \"$out\"",
          ": cannot put the finished video in place: No such file or directory; "},
     };
     for (const auto& [script, message] : encoders) {
         SCOPED_TRACE(script);
         TempDir bin;
-        testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\n" + script);
-        std::filesystem::permissions(bin.file("ffmpeg"), std::filesystem::perms::owner_all);
         RunResult run = capture({"--size", "64x36", "--fps", "30", "--video", out.file("v.mp4")}, fast->path(),
-                                {"PATH=" + bin.path() + ":/usr/bin:/bin"});
+                                {testsupport::fakeFfmpeg(bin.path(), script)});
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_NE(run.err.find(out.file("v.mp4") + message + out.file("v.mp4") + " is not written"), std::string::npos)
             << run.err;
@@ -439,10 +446,8 @@ TEST_F(CaptureTool, AVideoWhoseEncoderFailsAtItsEndIsNotWritten) {
 // the frames' own pictures in 4:2:0, whole and in order.
 TEST_F(CaptureTool, TheEncoderIsGivenEachFrameWholeAndInOrder) {
     TempDir bin;
-    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\nfor a; do last=$a; done\ncat > \"${last#file:}\"\n");
-    std::filesystem::permissions(bin.file("ffmpeg"), std::filesystem::perms::owner_all);
     RunResult video = capture({"--fps", "30", "--from-row", "740", "--video-only", out.file("raw")}, fast->path(),
-                              {"PATH=" + bin.path() + ":/usr/bin:/bin"});
+                              {testsupport::fakeFfmpeg(bin.path(), keepsItsInput)});
     ASSERT_EQ(video.exitCode, 0) << video.err;
     RunResult frames = capture({"--fps", "30", "--from-row", "740", "--frames", out.file("png")}, fast->path());
     ASSERT_EQ(frames.exitCode, 0) << frames.err;
@@ -467,20 +472,37 @@ TEST_F(CaptureTool, TheEncoderIsGivenEachFrameWholeAndInOrder) {
 // in slices (its memory bound), and music is encoded only where it is given.
 TEST_F(CaptureTool, TheEncoderIsAskedForSlicesPastFullHdAndForMusicOnlyWithIt) {
     TempDir bin;
-    testsupport::writeFile(bin.file("ffmpeg"), "#!/bin/sh\necho \"$*\" > " + bin.file("args") +
-                                                   "\nfor a; do last=$a; done\ncat >/dev/null\n: > \"${last#file:}\"\n");
-    std::filesystem::permissions(bin.file("ffmpeg"), std::filesystem::perms::owner_all);
+    const std::string path =
+        testsupport::fakeFfmpeg(bin.path(), "echo \"$*\" > " + bin.file("args") + "\n" + keepsItsInput);
     const std::tuple<const char*, const char*, bool, bool> cases[] = {{"1920x1080", "--video", false, true},
                                                                       {"1922x1080", "--video-only", true, false}};
     for (const auto& [size, mode, slices, music] : cases) {
         SCOPED_TRACE(size);
         RunResult run = capture({"--size", size, "--fps", "30", "--from-row", "753", mode, out.file("v.mp4")},
-                                fast->path(), {"PATH=" + bin.path() + ":/usr/bin:/bin"});
+                                fast->path(), {path});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const std::string args = testsupport::readFile(bin.file("args"));
         EXPECT_EQ(args.find("sliced-threads=1") != std::string::npos, slices) << args;
         EXPECT_EQ(args.find("-c:a aac -b:a 192k") != std::string::npos, music) << args;
     }
+}
+
+// Started without standard input (as a service may start it), the files it
+// opens take descriptor 0: a lock file there is still a lock file.
+TEST_F(CaptureTool, ShotsAndVideosAreMadeWithStandardInputClosed) {
+    TempDir bin;
+    const std::string path = testsupport::fakeFfmpeg(bin.path(), keepsItsInput);
+    for (const std::vector<std::string>& mode : {std::vector<std::string>{"--shot", "0", "--out", out.file("shots")},
+                                                std::vector<std::string>{"--video", out.file("v.mp4")}}) {
+        SCOPED_TRACE(mode[0]);
+        std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" \"$@\" <&-", captureTool(), "--size", "64x36",
+                                         "--fps", "30", "--from-row", "700"};
+        argv.insert(argv.end(), mode.begin(), mode.end());
+        RunResult run = testsupport::runProgram(argv, fast->path(), {path}, 300);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+    }
+    EXPECT_TRUE(std::filesystem::exists(out.file("shots/row_000.png")));
+    EXPECT_EQ(std::filesystem::file_size(out.file("v.mp4")), 9u * 64 * 36 * 3 / 2) << "frames 105 to 113, whole";
 }
 
 // Frames that are not read back (all before the last shot) must not queue

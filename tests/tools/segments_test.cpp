@@ -31,7 +31,7 @@ TEST(Segments, NPartsTileTheFramesWithNoGapNoDoubleAndLengthsWithinOne) {
 
 TEST(Segments, OnlyKOfNWithOneToNIsASegment) {
     const std::vector<std::pair<std::string, std::pair<int, int>>> good = {
-        {"1/1", {1, 1}}, {"2/3", {2, 3}}, {"7/7", {7, 7}}, {"1/100000", {1, 100000}}};
+        {"1/1", {1, 1}}, {"2/3", {2, 3}}, {"7/7", {7, 7}}, {"1/100000", {1, 100000}}, {"100000/100000", {100000, 100000}}};
     for (const auto& [text, want] : good) {
         int k = 0, n = 0;
         std::string error;
@@ -53,6 +53,7 @@ SegmentInfo part(int k, int n, FrameRange whole = {10, 110}) {
 
 TEST(Segments, ATagReadsBackAsWrittenAndOneThatDoesNotAddUpIsRefused) {
     SegmentInfo back;
+    ASSERT_TRUE(parseSegmentTag(segmentTag(part(1, 1)), back)) << "one segment alone is a whole";
     ASSERT_TRUE(parseSegmentTag(segmentTag(part(2, 3)), back));
     EXPECT_EQ(back.k, 2);
     EXPECT_EQ(back.n, 3);
@@ -94,7 +95,9 @@ TEST(Segments, OnlyAllNPartsOfOneCaptureEachOnceAreAWhole) {
     const std::vector<std::pair<std::vector<SegmentInfo>, std::string>> bad = {
         {{part(1, 3), part(3, 3)}, "segments missing: 2/3"},
         {{part(1, 3), part(2, 3), part(2, 3), part(3, 3)}, "segment 2/3 is given twice"},
-        {{part(1, 3), otherSize, part(3, 3)}, "s1.mp4: a segment of another capture"},
+        {{part(1, 3), otherSize, part(3, 3)},
+         "s1.mp4: a segment of another capture (320x90 supersampled 1 at 30 fps, frames 10 to 109 in 3 segments) "
+         "than s0.mp4 (160x90 supersampled 1 at 30 fps, frames 10 to 109 in 3 segments)"},
         {{part(1, 3), otherRate, part(3, 3)}, "another capture"},
         {{part(1, 3), otherMusic, part(3, 3)}, "another capture"},
         {{part(1, 3), otherSampling, part(3, 3)}, "another capture"},

@@ -53,14 +53,14 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # Not the memory test of a late shot: it renders for half a minute and
 # checks the peak memory, which no single-token fault here moves.
 CAPTURE_TOOL_TESTS = "CaptureTool.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot"
-TOOLS_CAPTURE_TESTS = ("CaptureTool.*:CaptureOutput.*:CaptureSegments.*:CaptureSupersample.*:Segments.*:BenchJson.*:"
+TOOLS_CAPTURE_TESTS = ("CaptureTool.*:CaptureOutput.*:CaptureSegments.*:CaptureSupersample.*:Segments.*:BenchJson.*:Yardstick.*:"
                        "Yuv420.*:-CaptureTool.MemoryStaysBoundedBeforeALateShot")
 # The capture tool's files whose work some of its suites alone reach run
 # those (its report writer, segments, scaling, colour conversion); the rest
 # run them all. The drawing switch is what the fast-forward pictures test.
 CAPTURE_FILE_TESTS = {
     "bench.cpp": [("tools_tests", "BenchJson.*:CaptureTool.BenchTimesEveryScheduleRange")],
-    "yardstick.cpp": [("tools_tests", "BenchJson.*:CaptureTool.BenchTimesEveryScheduleRange")],
+    "yardstick.cpp": [("tools_tests", "Yardstick.*:BenchJson.*:CaptureTool.BenchTimesEveryScheduleRange")],
     "drawswitch.cpp": [("image_tests", "FastForwardImage.*"),
                        ("tools_tests", "CaptureTool.ShotsAreTheFirstFrameAtOrAfterTheirRow")],
     "join.cpp": [("tools_tests", "CaptureSegments.*")],

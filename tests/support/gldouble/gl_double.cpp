@@ -27,6 +27,14 @@ struct State {
     GLuint nextTexture = 1;
     std::string extensions;
     GLint maxTextureSize = 16384;
+    // glPushAttrib's saved sets: what this double keeps of the attributes.
+    struct Attributes {
+        std::map<GLenum, bool> enabled;
+        GLuint bound;
+        std::array<float, 4> color;
+        GLenum blendSrc, blendDst;
+    };
+    std::vector<Attributes> attributeStack;
 };
 
 State& st() {
@@ -295,7 +303,28 @@ void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei widt
 void glBegin(GLenum mode) {
     record("glBegin", {double(mode)});
     st().inBegin = true;
-    st().primitives.push_back({mode, {}, 0});
+    st().primitives.push_back({mode, {}, 0, st().enabled[GL_DEPTH_TEST]});
+}
+// Every attribute group this double keeps is saved, whatever the mask.
+void glPushAttrib(GLbitfield mask) {
+    record("glPushAttrib", {double(mask)});
+    State& s = st();
+    s.attributeStack.push_back({s.enabled, s.bound, s.color, s.blendSrc, s.blendDst});
+}
+void glPopAttrib() {
+    record("glPopAttrib");
+    State& s = st();
+    if (s.attributeStack.empty()) {
+        ADD_FAILURE() << "glPopAttrib without glPushAttrib";
+        return;
+    }
+    const State::Attributes& a = s.attributeStack.back();
+    s.enabled = a.enabled;
+    s.bound = a.bound;
+    s.color = a.color;
+    s.blendSrc = a.blendSrc;
+    s.blendDst = a.blendDst;
+    s.attributeStack.pop_back();
 }
 void glEnd() {
     record("glEnd");

@@ -31,7 +31,8 @@ struct Vertex {
 struct Primitive {
     GLenum mode;
     std::vector<Vertex> vertices;
-    int normals = 0;         // glNormal3f calls inside the block
+    int normals = 0;          // glNormal3f calls inside the block
+    bool depthTested = false;  // GL_DEPTH_TEST enabled at glBegin
 };
 
 void reset();

@@ -187,9 +187,10 @@ TEST_P(CreditsFieldTest, EveryCellRidesTheWaveOfItsOwnFrame) {
     for (double beats : {70.3, 73.9, 71.1}) {
         drawAtSeconds(beats / 2);
         for (const auto& [cell, top] : cubeTops())
-            if (creditsField.textMask[cell.first][cell.second] == 0.0f)
+            if (creditsField.textMask[cell.first][cell.second] == 0.0f) {
                 ASSERT_NEAR(top.height, waveHeight(cell.first, cell.second, beats), 1e-4)
                     << cell.first << "," << cell.second << " at beat " << beats;
+            }
     }
 }
 

@@ -304,7 +304,9 @@ TEST(SyncReaderLimits, FaultyPatternsAndChannelsAreSkipped) {
     EXPECT_EQ(findPattern(*ms, "huge"), nullptr);
     // The huge grid is refused for the grid it needs, not by the common grid.
     for (const SyncWarning& w : warnings) {
-        if (w.line == 20) EXPECT_EQ(w.kind, "pattern-resolution-grid");
+        if (w.line == 20) {
+            EXPECT_EQ(w.kind, "pattern-resolution-grid");
+        }
     }
     const Pattern* notype = findPattern(*ms, "notype");
     ASSERT_TRUE(notype);

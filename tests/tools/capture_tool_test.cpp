@@ -287,7 +287,7 @@ TEST_F(CaptureTool, BenchTimesEveryScheduleRange) {
     EXPECT_EQ(scenes[7]["firstRow"].number, 280);
     EXPECT_EQ(scenes[7]["lastRow"].number, 471);
 
-    RunResult table = capture({"--fps", "30", "--size", "160x90", "--bench"}, fast->path());
+    RunResult table = capture({"--fps", "60", "--size", "160x90", "--bench"}, fast->path());
     ASSERT_EQ(table.exitCode, 0) << table.err;
     EXPECT_NE(table.out.find("closing wheels   608-751"), std::string::npos) << table.out;
     EXPECT_NE(table.out.find("mean x"), std::string::npos) << table.out;

@@ -25,7 +25,7 @@ Point centreOf(const gldouble::Primitive& box) {
 Point minus(const Point& a, const Point& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 double length(const Point& a) { return std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]); }
 
-TEST(Yardstick, DrawsItsGridOfBoxesTexturedDepthTestedAndTiltedInFullView) {
+TEST(Yardstick, DrawsItsGridOfBoxesTexturedDepthTestedTiltedAndCentred) {
     constexpr int columns = 104, rows = 80;  // drawn column by column
     constexpr double degree = 3.14159265358979 / 180;
     gldouble::resetHostile(/*depthTest=*/false, /*texturing=*/false);

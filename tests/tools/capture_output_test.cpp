@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -142,7 +144,7 @@ TEST_F(CaptureOutput, ARelativeOutputPastThePathLimitFromTheRootIsWrittenAsGiven
 // that fills with the frames done.
 TEST_F(CaptureOutput, TheProgressBarOnATerminalFillsWithTheFramesDone) {
     const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(terminal, 0);
+    if (terminal < 0) GTEST_SKIP() << "no pseudo-terminal here: " << std::strerror(errno);
     ASSERT_EQ(::grantpt(terminal), 0);
     ASSERT_EQ(::unlockpt(terminal), 0);
     const int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);

@@ -471,6 +471,19 @@ def run(cmd, timeout, cwd=None, env=None, memory_limit=False):
         raise
 
 
+def kill_strays(build_dir):
+    """Kills whatever still runs from this build's programs. The tests start the
+    programs in process groups of their own, which a test executable's time-out
+    does not reach: a mutant that loops would go on using a core for hours."""
+    prefix = os.path.realpath(build_dir) + os.sep
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if os.readlink("/proc/%s/exe" % pid).startswith(prefix):
+                os.kill(int(pid), signal.SIGKILL)
+        except OSError:
+            pass
+
+
 def refresh_copy(source):
     """Copies the working tree's files (tracked and new, not ignored) into `source`, touching only changed ones."""
     files = subprocess.check_output(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT).decode()
@@ -538,6 +551,7 @@ def test_one(build_dir, target, timeout, gtest_filter="*"):
         timeout = min(timeout, 60 + 6 * BASELINE_SECONDS[target])
     code, out = run(["nice", "-n", "10", exe, "--gtest_fail_fast", "--gtest_brief=1", "--gtest_filter=" + gtest_filter],
                     timeout, cwd=os.path.join(build_dir, "source"), env=env, memory_limit=True)
+    kill_strays(build_dir)
     if code == 0:
         return True, ""
     failed = re.findall(r"\[  FAILED  \] (\S+)", out)

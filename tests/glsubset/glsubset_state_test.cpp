@@ -86,6 +86,13 @@ TEST(GLSubsetState, MatricesFollowTheirStacksAndIgnoreWhatGLWouldRefuse) {
 // The corners of a quad over the whole view, in GL_QUADS order.
 constexpr float fullView[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
 
+// The whole picture cleared to one colour.
+void clearViewTo(float r, float g, float b) {
+    glViewport(0, 0, side, side);
+    glClearColor(r, g, b, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
 // A full-view quad with s running from 0 to 2 across it, read back along its
 // middle row.
 std::array<unsigned char, side * 4> texturedRow() {
@@ -167,9 +174,7 @@ TEST(GLSubsetState, TexturesDrawOnlyAsGLWouldAndRepeatWhereTheyMay) {
 TEST(GLSubsetState, CornersCountOnlyInsideABlockWithTheirColoursClamped) {
     Es2Context es2(side);
     ASSERT_TRUE(es2.started()) << es2.why();
-    glViewport(0, 0, side, side);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    clearViewTo(0, 0, 0);
     glColor4f(1, 1, 1, 1);
     glBegin(GL_QUADS);
     glEnd();
@@ -231,9 +236,7 @@ TEST(GLSubsetState, PopAttribRestoresWhatPushAttribKeptSixteenDeep) {
 TEST(GLSubsetState, PixelsAreReadBackAsRgbOrRgbaBytesOnly) {
     Es2Context es2(side);
     ASSERT_TRUE(es2.started()) << es2.why();
-    glViewport(0, 0, side, side);
-    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    clearViewTo(0.2f, 0.4f, 0.6f);
     // Two pixels of RGB, rows of 6 bytes padded to the alignment asked for.
     for (GLint alignment : {1, 4}) {
         glPixelStorei(GL_PACK_ALIGNMENT, alignment);
